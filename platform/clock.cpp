@@ -1,0 +1,160 @@
+#include "platform/clock.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+namespace platform {
+
+namespace {
+
+// Real time; window timers are QTimers on the UI thread that deliver WM_TIMER
+// through the ordinary message path.
+class RealClock : public Clock {
+public:
+    std::uint64_t Now() override {
+        using namespace std::chrono;
+        return static_cast<std::uint64_t>(
+            duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+    }
+
+    void Sleep(std::uint32_t ms) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    }
+
+    void SetTimer(HWND hWnd, UINT_PTR id, std::uint32_t ms) override {
+        RunOnUiThread([&] {
+            auto& timer = m_timers[{hWnd, id}];
+            if (!timer) {
+                timer = std::make_unique<QTimer>();
+                QObject::connect(timer.get(), &QTimer::timeout, [this, hWnd, id] {
+                    if (!IsWindow(hWnd)) {
+                        KillTimer(hWnd, id);
+                        return;
+                    }
+                    SendMessage(hWnd, WM_TIMER, id, 0);
+                });
+            }
+            timer->start(static_cast<int>(ms));
+        });
+    }
+
+    bool KillTimer(HWND hWnd, UINT_PTR id) override {
+        bool found = false;
+        RunOnUiThread([&] {
+            auto it = m_timers.find({hWnd, id});
+            if (it != m_timers.end()) {
+                found = true;
+                // The timer may be the one whose signal is running right now.
+                it->second.release()->deleteLater();
+                m_timers.erase(it);
+            }
+        });
+        return found;
+    }
+
+private:
+    // Touched on the UI thread only.
+    std::map<std::pair<HWND, UINT_PTR>, std::unique_ptr<QTimer>> m_timers;
+};
+
+RealClock& TheRealClock() {
+    static RealClock clock;
+    return clock;
+}
+
+std::atomic<Clock*> g_clock{nullptr};
+
+}  // namespace
+
+Clock& TheClock() {
+    Clock* c = g_clock.load();
+    return c ? *c : TheRealClock();
+}
+
+void SetClock(Clock* clock) {
+    g_clock.store(clock);
+}
+
+std::uint64_t ManualClock::Now() {
+    std::lock_guard lock(m_mutex);
+    return m_now;
+}
+
+void ManualClock::Sleep(std::uint32_t ms) {
+    std::unique_lock lock(m_mutex);
+    const std::uint64_t deadline = m_now + ms;
+    ++m_sleeping;
+    m_wake.wait(lock, [&] { return m_now >= deadline; });
+    --m_sleeping;
+}
+
+void ManualClock::SetTimer(HWND hWnd, UINT_PTR id, std::uint32_t ms) {
+    std::lock_guard lock(m_mutex);
+    // As with window timers, a zero period still waits for the next tick.
+    const std::uint32_t period = ms == 0 ? 1 : ms;
+    m_timers[{hWnd, id}] = Timer{m_now + period, period, m_order++};
+}
+
+bool ManualClock::KillTimer(HWND hWnd, UINT_PTR id) {
+    std::lock_guard lock(m_mutex);
+    return m_timers.erase({hWnd, id}) > 0;
+}
+
+int ManualClock::SleepingCount() {
+    std::lock_guard lock(m_mutex);
+    return m_sleeping;
+}
+
+std::int64_t ManualClock::TimerRemaining(HWND hWnd, UINT_PTR id) {
+    std::lock_guard lock(m_mutex);
+    auto it = m_timers.find({hWnd, id});
+    return it == m_timers.end() ? -1 : static_cast<std::int64_t>(it->second.deadline - m_now);
+}
+
+void ManualClock::Advance(std::uint32_t ms) {
+    std::uint64_t target;
+    {
+        std::lock_guard lock(m_mutex);
+        target = m_now + ms;
+    }
+    for (;;) {
+        std::pair<HWND, UINT_PTR> due{};
+        {
+            std::lock_guard lock(m_mutex);
+            auto next = m_timers.end();
+            for (auto it = m_timers.begin(); it != m_timers.end(); ++it) {
+                const Timer& t = it->second;
+                if (t.deadline > target) {
+                    continue;
+                }
+                if (next == m_timers.end() || t.deadline < next->second.deadline ||
+                    (t.deadline == next->second.deadline && t.order < next->second.order)) {
+                    next = it;
+                }
+            }
+            if (next == m_timers.end()) {
+                m_now = target;
+                m_wake.notify_all();
+                return;
+            }
+            m_now = next->second.deadline;
+            next->second.deadline += next->second.period;
+            next->second.order = m_order++;
+            due = next->first;
+            m_wake.notify_all();
+        }
+        // Outside the lock: the handler may set or kill timers.
+        if (IsWindow(due.first)) {
+            SendMessage(due.first, WM_TIMER, due.second, 0);
+        } else {
+            KillTimer(due.first, due.second);
+        }
+    }
+}
+
+}  // namespace platform
