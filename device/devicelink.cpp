@@ -75,7 +75,7 @@ void CDeviceLink::CancelBulk() {
 }
 
 bool CDeviceLink::Fail(IoStatus status, const char* what) {
-    TRACE_AT("TAVRIX link: %s failed (%s)\r\n", what, StatusName(status));
+    TRACE_AT("TAVRIX link: %s failed (%s)", what, StatusName(status));
     Break();
     return false;
 }
@@ -83,7 +83,7 @@ bool CDeviceLink::Fail(IoStatus status, const char* what) {
 bool CDeviceLink::CheckReply(const wire::Header& reply, wire::Code code, std::uint32_t seq) {
     if (reply.magic != wire::kMagic || reply.code != static_cast<std::uint16_t>(code) ||
         reply.seq != seq) {
-        TRACE_AT("TAVRIX link: unexpected reply to %s\r\n", wire::CodeName(code));
+        TRACE_AT("TAVRIX link: unexpected reply to %s", wire::CodeName(code));
         Break();
         return false;
     }
@@ -120,7 +120,7 @@ bool CDeviceLink::SkipOwed(Deadline deadline) {
             return Fail(status, "skipping a reply");
         }
         if (reply.magic != wire::kMagic) {
-            TRACE_AT("TAVRIX link: garbage where a reply was owed\r\n");
+            TRACE_AT("TAVRIX link: garbage where a reply was owed");
             Break();
             return false;
         }
@@ -288,7 +288,7 @@ int CDeviceLink::BulkOut(const void* data, std::uint32_t length, int timeoutMs) 
             return -1;
         }
         ++m_owedReplies;
-        TRACE_AT("TAVRIX link: BulkOut cancelled\r\n");
+        TRACE_AT("TAVRIX link: BulkOut cancelled");
         return -1;
     }
     if (io != IoStatus::Ok) {
@@ -340,7 +340,7 @@ int CDeviceLink::BulkIn(void* data, std::uint32_t length, int timeoutMs) {
             return -1;
         }
         ++m_owedReplies;
-        TRACE_AT("TAVRIX link: BulkIn cancelled\r\n");
+        TRACE_AT("TAVRIX link: BulkIn cancelled");
         return -1;
     }
     if (io == IoStatus::Interrupted) {
@@ -355,14 +355,14 @@ int CDeviceLink::BulkIn(void* data, std::uint32_t length, int timeoutMs) {
         return -1;
     }
     if (reply.length > length) {
-        TRACE_AT("TAVRIX link: BulkIn reply larger than asked\r\n");
+        TRACE_AT("TAVRIX link: BulkIn reply larger than asked");
         Break();
         return -1;
     }
     io = ReceiveExact(data, reply.length, deadline, generation, true, &done);
     if (io == IoStatus::Interrupted) {
         m_owedPayload = reply.length - done;
-        TRACE_AT("TAVRIX link: BulkIn cancelled\r\n");
+        TRACE_AT("TAVRIX link: BulkIn cancelled");
         return -1;
     }
     if (io != IoStatus::Ok) {

@@ -86,7 +86,7 @@ int TAVRIX_FindFile(const char* pattern) {
     std::int32_t status = 0;
     if (length == 0 || length > wire::kMaxPatternLength ||
         !Simple(wire::Code::FindFile, pattern, static_cast<std::uint32_t>(length), &status)) {
-        TRACE_AT("TAVRIX_FindFile: refused\r\n");
+        TRACE_AT("TAVRIX_FindFile: refused");
         return 0;
     }
     return status == 1 ? 1 : 0;

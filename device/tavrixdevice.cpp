@@ -97,7 +97,7 @@ bool CTavrixDevice::TryAttach() {
         }
         m_link = link;
     }
-    TRACE_AT("TAVRIX: PVR attached (%s)\r\n", m_socketPath.c_str());
+    TRACE_AT("TAVRIX: PVR attached (%s)", m_socketPath.c_str());
     if (m_window != nullptr) {
         PostMessage(m_window, TAVRIX_WM_ARRIVAL);
     }
@@ -116,7 +116,7 @@ void CTavrixDevice::Detach() {
             return;
         }
     }
-    TRACE_AT("TAVRIX: PVR removed\r\n");
+    TRACE_AT("TAVRIX: PVR removed");
     if (m_window != nullptr) {
         PostMessage(m_window, TAVRIX_WM_REMOVAL);
     }
