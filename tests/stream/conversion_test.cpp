@@ -1,0 +1,271 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/stream/conversion.h"
+#include "app/stream/streamdiag.h"
+#include "app/stream/tsreader.h"
+#include "platform/pcfs.h"
+#include "platform/thread.h"
+#include "platform/user.h"
+#include "stream/streambuilder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Message {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+class CNotifyWindow : public CMessageTarget {
+public:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        const std::lock_guard lock(m_mutex);
+        m_messages.push_back({message, wParam, lParam});
+        return 0;
+    }
+    std::vector<UINT> Numbers() {
+        const std::lock_guard lock(m_mutex);
+        std::vector<UINT> n;
+        for (const Message& m : m_messages) {
+            n.push_back(m.message);
+        }
+        return n;
+    }
+    std::vector<Message> Messages() {
+        const std::lock_guard lock(m_mutex);
+        return m_messages;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<Message> m_messages;
+};
+
+Bytes ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const fs::path& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+// What the engine makes of a transport stream, straight from memory.
+Bytes EngineOutput(const Bytes& ts) {
+    MemorySource source;
+    source.data = ts;
+    CaptureSink sink;
+    EXPECT_TRUE(ts_result_ok(convert_transport_stream(MakeIo(source, sink), 0, 0, 1)));
+    return sink.All();
+}
+
+// A private C: in a temp folder, D: on /dev (for /dev/full) and E: on this
+// process's /proc entry (for a file whose reads fail).
+class Conversion : public testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/tavrix-conversion-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        m_dir = pattern;
+        const std::string drives = "C=" + m_dir.string() + ",D=/dev,E=/proc/self";
+        setenv("TAVRIX_DRIVES", drives.c_str(), 1);
+        platform::ReloadDriveTable();
+        platform::SetUser(&m_user);
+    }
+    void TearDown() override {
+        wait_conversion_end(10000);
+        platform::SetUser(nullptr);
+        unsetenv("TAVRIX_DRIVES");
+        platform::ReloadDriveTable();
+        fs::remove_all(m_dir);
+    }
+
+    // Starts a conversion and waits for its end, handling its messages.
+    bool Convert(const std::string& source, const std::string& target) {
+        if (!start_conversion(source.c_str(), target.c_str(), m_window.GetSafeHwnd())) {
+            return false;
+        }
+        EXPECT_TRUE(wait_conversion_end(20000));
+        return true;
+    }
+
+    std::vector<std::string> Shown() {
+        std::vector<std::string> texts;
+        for (const auto& s : m_user.History()) {
+            EXPECT_EQ(s.caption, "Tavrix");
+            EXPECT_EQ(s.type & MB_TYPEMASK, MB_OK);
+            texts.push_back(s.text);
+        }
+        return texts;
+    }
+
+    fs::path m_dir;
+    platform::ScriptedUser m_user;
+    CNotifyWindow m_window;
+};
+
+TEST_F(Conversion, ConvertsARecordingAndReportsItsSize) {
+    const Bytes ts = SyntheticTs(30);
+    // A stream offset past the header: the bytes between are not read as stream.
+    const Bytes recording = Concat({AvrHeader(200), Bytes(66, 0x47), ts});
+    WriteFile(m_dir / "Movie.AVR", recording);
+    WriteFile(m_dir / "Movie.AVI", Bytes(100000, 0xAA));  // replaced without a question
+
+    ASSERT_TRUE(Convert("C:\\Movie.AVR", "C:\\Movie.AVI"));
+
+    const Bytes out = ReadFile(m_dir / "Movie.AVI");
+    EXPECT_EQ(out, EngineOutput(ts));
+    ASSERT_GT(out.size(), 32u);
+    EXPECT_EQ(out[3], 0xBA);
+    const auto messages = m_window.Messages();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].message, WM_CONVERT_TOTAL);
+    EXPECT_EQ(messages[0].wParam, 0u);
+    EXPECT_EQ(messages[0].lParam, static_cast<LPARAM>(recording.size()));
+    EXPECT_EQ(messages[1].message, WM_CONVERT_DONE);
+    EXPECT_EQ(get_converted_bytes(), static_cast<std::int64_t>(recording.size()));
+    EXPECT_EQ(get_total_bytes(), static_cast<std::int64_t>(recording.size()));
+    EXPECT_EQ(get_convert_percent(), 0);  // under 1 MiB: no division by zero
+    EXPECT_TRUE(Shown().empty());
+    EXPECT_FALSE(conversion_running());
+}
+
+TEST_F(Conversion, TwoConversionsInARowBothStartWithThePackAndSystemHeader) {
+    // Over 1 MiB, so the percentage is a real one at the end.
+    const Bytes ts = SyntheticTs(300);
+    WriteFile(m_dir / "a.AVR", Concat({AvrHeader(), ts}));
+    ASSERT_TRUE(Convert("C:\\a.AVR", "C:\\a.AVI"));
+    EXPECT_EQ(get_convert_percent(), 100);
+    ASSERT_TRUE(Convert("C:\\a.AVR", "C:\\b.AVI"));
+
+    const Bytes a = ReadFile(m_dir / "a.AVI");
+    const Bytes b = ReadFile(m_dir / "b.AVI");
+    ASSERT_GT(a.size(), 32u);
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(m_window.Numbers(), (std::vector<UINT>{WM_CONVERT_TOTAL, WM_CONVERT_DONE,
+                                                     WM_CONVERT_TOTAL, WM_CONVERT_DONE}));
+}
+
+struct FailureCase {
+    const char* name;
+    Bytes source;  // written to C:\in.AVR
+    const char* sourcePath;
+    const char* targetPath;
+    const char* message;
+    bool totalSent;
+};
+
+class ConversionFailure : public Conversion, public testing::WithParamInterface<FailureCase> {};
+
+TEST_P(ConversionFailure, TellsTheUserAndEndsAsFailed) {
+    const FailureCase& c = GetParam();
+    WriteFile(m_dir / "in.AVR", c.source);
+    ASSERT_TRUE(Convert(c.sourcePath, c.targetPath));
+
+    EXPECT_EQ(Shown(), std::vector<std::string>{c.message});
+    const std::vector<UINT> expected = c.totalSent
+                                           ? std::vector<UINT>{WM_CONVERT_TOTAL, WM_CONVERT_FAILED}
+                                           : std::vector<UINT>{WM_CONVERT_FAILED};
+    EXPECT_EQ(m_window.Numbers(), expected);
+    EXPECT_FALSE(conversion_running());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ConversionFailure,
+    testing::Values(
+        FailureCase{"MissingSource",
+                    {},
+                    "C:\\missing.AVR",
+                    "C:\\out.AVI",
+                    "The source file cannot be opened.",
+                    false},
+        FailureCase{"UnwritableTarget", Concat({AvrHeader(), SyntheticTs(2)}), "C:\\in.AVR",
+                    "C:\\no\\such\\folder\\out.AVI", "Can't open the target file", false},
+        FailureCase{"TruncatedHeader", Bytes(100, 0x47), "C:\\in.AVR", "C:\\out.AVI",
+                    "The source file is not a PVR recording.", true},
+        FailureCase{
+            "ReadFails", {}, "E:\\mem", "C:\\out.AVI", "The source file cannot be read.", true},
+        FailureCase{"WriteFails", Concat({AvrHeader(), SyntheticTs(20)}), "C:\\in.AVR", "D:\\full",
+                    "The target file cannot be written.", true}),
+    [](const testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
+
+TEST_F(Conversion, MissingSourceCreatesNoTarget) {
+    ASSERT_TRUE(Convert("C:\\missing.AVR", "C:\\out.AVI"));
+    EXPECT_FALSE(fs::exists(m_dir / "out.AVI"));
+}
+
+TEST_F(Conversion, PathsLongerThanTheBuffersAreRefused) {
+    const std::string longSource = "C:\\" + std::string(kConvertSourcePathSize - 3, 'a');
+    const std::string longTarget = "C:\\" + std::string(kConvertTargetPathSize - 3, 'b');
+    EXPECT_FALSE(start_conversion(longSource.c_str(), "C:\\x.AVI", m_window.GetSafeHwnd()));
+    EXPECT_FALSE(start_conversion("C:\\x.AVR", longTarget.c_str(), m_window.GetSafeHwnd()));
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"The source path is too long.",
+                                                 "The target path is too long."}));
+    EXPECT_TRUE(m_window.Numbers().empty());
+    EXPECT_FALSE(conversion_running());
+
+    // The longest paths that fit are taken whole (and then simply not found).
+    m_user.ClearHistory();
+    const std::string fitting = "C:\\" + std::string(kConvertSourcePathSize - 4, 'a');
+    ASSERT_TRUE(Convert(fitting, "C:\\x.AVI"));
+    EXPECT_EQ(Shown(), std::vector<std::string>{"The source file cannot be opened."});
+}
+
+// Holds the worker inside the engine (at its first diagnostic line) until the
+// UI thread lets it go.
+struct Gate {
+    std::atomic<bool> reached{false};
+    platform::CEvent release;
+
+    static void Sink(void* ctx, const char*, std::size_t) {
+        auto* self = static_cast<Gate*>(ctx);
+        if (!self->reached.exchange(true)) {
+            self->release.Wait(10000);
+        }
+    }
+};
+
+TEST_F(Conversion, StopEndsLikeACompletionWithWhatWasWritten) {
+    const Bytes ts = SyntheticTs(200);
+    const Bytes recording = Concat({AvrHeader(), ts});
+    WriteFile(m_dir / "in.AVR", recording);
+    Gate gate;
+    set_stream_diag_sink(&Gate::Sink, &gate);
+
+    ASSERT_TRUE(start_conversion("C:\\in.AVR", "C:\\out.AVI", m_window.GetSafeHwnd()));
+    ASSERT_TRUE(platform::WaitProcessingMessages([&] { return gate.reached.load(); }, 10000));
+    // Let the worker go only once the stop is signalled, from inside the stop's wait.
+    platform::PostToUiThread([&] { gate.release.Set(); });
+    stop_conversion();
+    EXPECT_TRUE(wait_conversion_end(10000));
+    set_stream_diag_sink(nullptr, nullptr);
+
+    EXPECT_EQ(m_window.Numbers(), (std::vector<UINT>{WM_CONVERT_TOTAL, WM_CONVERT_DONE}));
+    EXPECT_EQ(get_converted_bytes(), static_cast<std::int64_t>(recording.size()));
+    const Bytes out = ReadFile(m_dir / "out.AVI");
+    const Bytes full = EngineOutput(ts);
+    ASSERT_FALSE(out.empty());
+    ASSERT_LT(out.size(), full.size());
+    EXPECT_EQ(out, Bytes(full.begin(), full.begin() + static_cast<long>(out.size())));
+    EXPECT_TRUE(Shown().empty());
+}
+
+TEST_F(Conversion, StopWhenIdleDoesNothing) {
+    stop_conversion();
+    EXPECT_FALSE(conversion_running());
+    EXPECT_TRUE(m_window.Numbers().empty());
+}
+
+}  // namespace

@@ -1,0 +1,170 @@
+// Runs the tavrix-convert program as a user would.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "app/stream/tsreader.h"
+#include "stream/streambuilder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+Bytes ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string ReadText(const fs::path& path) {
+    const Bytes b = ReadFile(path);
+    return std::string(b.begin(), b.end());
+}
+
+void WriteFile(const fs::path& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string Quote(const std::string& s) {
+    return "'" + s + "'";
+}
+
+bool HaveProgram(const char* name) {
+    return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+class ConvertCli : public testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/tavrix-convert-cli-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        m_dir = pattern;
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    // Runs a shell command line; returns the exit status, stderr in m_stderr.
+    int Shell(const std::string& line) {
+        const fs::path err = m_dir / "stderr.txt";
+        const std::string command =
+            "env -u TAVRIX_DRIVES " + line + " 2>" + Quote(err) + " </dev/null";
+        const int status = std::system(command.c_str());
+        m_stderr = ReadText(err);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    int Convert(const std::string& args) {
+        return Shell(Quote(TAVRIX_CONVERT_PATH) + " " + args + " >/dev/null");
+    }
+    // The last line written to stderr, with its line end.
+    std::string LastLine() const {
+        const std::size_t before =
+            m_stderr.size() >= 2 ? m_stderr.rfind('\n', m_stderr.size() - 2) : std::string::npos;
+        return before == std::string::npos ? m_stderr : m_stderr.substr(before + 1);
+    }
+
+    fs::path m_dir;
+    std::string m_stderr;
+};
+
+TEST_F(ConvertCli, UsageErrorsExitWithTwo) {
+    WriteFile(m_dir / "a.AVR", Concat({AvrHeader(), SyntheticTs(2)}));
+    const std::string in = Quote((m_dir / "a.AVR").string());
+    for (const std::string& args :
+         {std::string(""), "--bogus " + in, in + " b c", std::string("''")}) {
+        EXPECT_EQ(Convert(args), 2) << args;
+        EXPECT_NE(m_stderr.find("usage: tavrix-convert"), std::string::npos) << args;
+    }
+    EXPECT_FALSE(fs::exists(m_dir / "a.AVI"));
+}
+
+TEST_F(ConvertCli, ConvertsToTheDefaultNameQuietly) {
+    const Bytes ts = SyntheticTs(40);
+    WriteFile(m_dir / "Movie.rec.AVR", Concat({AvrHeader(), ts}));
+    MemorySource source;
+    source.data = ts;
+    CaptureSink sink;
+    ASSERT_EQ(convert_transport_stream(MakeIo(source, sink), 0, 0, 1), ts_result::ended);
+
+    EXPECT_EQ(Convert(Quote((m_dir / "Movie.rec.AVR").string())), 0);
+    // The engine describes the streams it found; progress shows only on a terminal.
+    EXPECT_EQ(m_stderr,
+              "Videostream: ASPECT: 4:3  Size = 720x576  FRate: 25 fps  BRate: 6.00 Mbit/s\n"
+              "Audiostream: Layer: 2  BRate: 192 kb/s  Freq: 48.0 kHz\n");
+    EXPECT_EQ(ReadFile(m_dir / "Movie.rec.AVI"), sink.All());
+
+    EXPECT_EQ(Convert("--quiet " + Quote((m_dir / "Movie.rec.AVR").string()) + " " +
+                      Quote((m_dir / "other.mpg").string())),
+              0);
+    EXPECT_EQ(ReadFile(m_dir / "other.mpg"), sink.All());
+}
+
+struct CliFailure {
+    const char* name;
+    Bytes source;        // written to in.AVR unless empty
+    const char* target;  // relative to the temp folder, or absolute
+    const char* line;
+};
+
+class ConvertCliFailure : public ConvertCli, public testing::WithParamInterface<CliFailure> {};
+
+TEST_P(ConvertCliFailure, ExitsWithOneAndSaysWhy) {
+    const CliFailure& c = GetParam();
+    if (!c.source.empty()) {
+        WriteFile(m_dir / "in.AVR", c.source);
+    }
+    const fs::path target = c.target[0] == '/' ? fs::path(c.target) : m_dir / c.target;
+    EXPECT_EQ(Convert(Quote((m_dir / "in.AVR").string()) + " " + Quote(target.string())), 1);
+    EXPECT_EQ(LastLine(), std::string("tavrix-convert: ") + c.line + "\n") << m_stderr;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ConvertCliFailure,
+    testing::Values(CliFailure{"MissingSource", {}, "out.AVI", "The source file cannot be opened."},
+                    CliFailure{"UnwritableTarget", Concat({AvrHeader(), SyntheticTs(2)}),
+                               "no/dir/out.AVI", "Can't open the target file"},
+                    CliFailure{"TruncatedHeader", Bytes(133, 0x47), "out.AVI",
+                               "The source file is not a PVR recording."},
+                    CliFailure{"WriteFails", Concat({AvrHeader(), SyntheticTs(20)}), "/dev/full",
+                               "The target file cannot be written."}),
+    [](const testing::TestParamInfo<CliFailure>& info) { return info.param.name; });
+
+// A recording made by a real encoder and muxer must come out as a program
+// stream that a real demuxer and decoder accept.
+TEST_F(ConvertCli, FfmpegRecordingConvertsToAReadableProgramStream) {
+    if (!HaveProgram("ffmpeg") || !HaveProgram("ffprobe")) {
+        GTEST_SKIP() << "ffmpeg and ffprobe are not installed";
+    }
+    const fs::path ts = m_dir / "made.ts";
+    ASSERT_EQ(Shell("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=320x240:rate=25 -f lavfi "
+                    "-i sine=frequency=440:sample_rate=48000 -t 3 -c:v mpeg2video -b:v 2M "
+                    "-c:a mp2 -b:a 192k -f mpegts " +
+                    Quote(ts.string())),
+              0)
+        << m_stderr;
+    WriteFile(m_dir / "rec.AVR", Concat({AvrHeader(), ReadFile(ts)}));
+
+    ASSERT_EQ(Convert(Quote((m_dir / "rec.AVR").string())), 0) << m_stderr;
+    const fs::path out = m_dir / "rec.AVI";
+    ASSERT_GT(fs::file_size(out), 100000u);
+
+    const fs::path streams = m_dir / "streams.txt";
+    ASSERT_EQ(Shell("ffprobe -v error -show_entries stream=codec_type,codec_name -of csv=p=0 " +
+                    Quote(out.string()) + " >" + Quote(streams.string())),
+              0)
+        << m_stderr;
+    const std::string found = ReadText(streams);
+    EXPECT_NE(found.find("mpeg2video,video"), std::string::npos) << found;
+    EXPECT_NE(found.find("mp2,audio"), std::string::npos) << found;
+
+    EXPECT_EQ(Shell("ffmpeg -nostdin -v error -i " + Quote(out.string()) + " -f null - >/dev/null"),
+              0);
+    EXPECT_EQ(m_stderr, "");
+}
+
+}  // namespace

@@ -1,0 +1,246 @@
+#include <gtest/gtest.h>
+
+#include "app/stream/psmux.h"
+#include "app/stream/tsreader.h"
+#include "stream/streambuilder.h"
+
+namespace {
+
+constexpr int kVideo = 0x100;
+constexpr int kAudio = 0x101;
+
+struct Outcome {
+    ts_result result;
+    CaptureSink sink;
+    std::size_t readTo;
+};
+
+Outcome Convert(const Bytes& ts, int programStream = 0, std::optional<std::size_t> stopAt = {},
+                std::optional<std::size_t> failAt = {},
+                std::optional<std::size_t> failAfterBlocks = {}) {
+    MemorySource source;
+    source.data = ts;
+    source.stopAt = stopAt;
+    source.failAt = failAt;
+    Outcome run{};
+    run.sink.failAfterBlocks = failAfterBlocks;
+    run.result = convert_transport_stream(MakeIo(source, run.sink), 0, 0, programStream);
+    run.readTo = source.pos;
+    return run;
+}
+
+Bytes NullPackets(int count) {
+    Bytes b;
+    for (int i = 0; i < count; ++i) {
+        const Bytes p = TsPacket(0x1FFF, false, {});
+        b.insert(b.end(), p.begin(), p.end());
+    }
+    return b;
+}
+
+TEST(PidSearch, ConsumesItsBlockAndKeepsTheLastVideoPid) {
+    TsOptions withAdaptation;
+    withAdaptation.adaptationLength = 7;
+    const Bytes first = Concat({
+        Bytes{0x00, 0x12},  // not aligned: the scan steps over these
+        TsPacket(0x200, true, Mpeg2Pes(0xE0, Filled(100, 1))),
+        TsPacket(0x201, true, Mpeg2Pes(0xE3, Filled(100, 1)), withAdaptation),
+        TsPacket(0x202, false, Mpeg2Pes(0xE0, Filled(100, 1))),  // no unit start
+        TsPacket(0x300, true, Mpeg2Pes(0xBD, Filled(100, 1))),
+        TsPacket(0x203, true, Mpeg2Pes(0xE0, Filled(100, 1))),  // after both are known
+        NullPackets(5),
+    });
+    const Bytes ts = Concat({Bytes(first.begin(), first.begin() + 1880),
+                             TsPacket(0x400, true, Mpeg2Pes(0xE0, Filled(100, 1)))});
+    MemorySource source;
+    source.data = ts;
+    CaptureSink sink;
+    int video = 0;
+    int audio = 0;
+    EXPECT_EQ(find_stream_pids(MakeIo(source, sink), &video, &audio), ts_result::ended);
+    EXPECT_EQ(video, 0x201);
+    EXPECT_EQ(audio, 0x300);
+    EXPECT_EQ(source.pos, 1880u);
+
+    // Known PIDs need no search and read nothing.
+    MemorySource again;
+    again.data = ts;
+    EXPECT_EQ(find_stream_pids(MakeIo(again, sink), &video, &audio), ts_result::ended);
+    EXPECT_EQ(again.pos, 0u);
+}
+
+TEST(PidSearch, EndsWithNothingWrittenWhenAStreamNeverStarts) {
+    Bytes ts = TsPacket(kVideo, true, Mpeg2Pes(0xE0, Filled(100, 1)));
+    for (int f = 0; f < 20; ++f) {
+        const Bytes p = Packetize(kVideo, Mpeg2Pes(0xE0, Filled(1000, 1), 90000));
+        ts.insert(ts.end(), p.begin(), p.end());
+    }
+    DiagCapture diag;
+    const Outcome run = Convert(ts);
+    EXPECT_EQ(run.result, ts_result::no_streams);
+    EXPECT_TRUE(run.sink.blocks.empty());
+    EXPECT_EQ(run.readTo, ts.size());
+    EXPECT_EQ(diag.Text(), "");
+}
+
+TEST(PidSearch, DoesNotLookPastTheBlockItRead) {
+    // A packet cut by the end of the first block: its stream id byte (after a
+    // 10-byte adaptation field) lies in the next block and is an 0xE0 there.
+    TsOptions o;
+    o.adaptationLength = 9;
+    Bytes cut = TsPacket(0x500, true, Bytes{0x00, 0x00, 0x01, 0xE0}, o);
+    Bytes first(1870 - 188, 0x00);
+    const Bytes audioStart = TsPacket(kAudio, true, Mpeg2Pes(0xC0, Filled(100, 1)));
+    first.insert(first.end(), audioStart.begin(), audioStart.end());
+    first.insert(first.end(), cut.begin(), cut.end());
+    ASSERT_EQ(first[1887], 0xE0);
+    const Bytes ts =
+        Concat({first, Bytes(12, 0x00), TsPacket(kVideo, true, Mpeg2Pes(0xE0, Filled(100, 1))),
+                NullPackets(8)});
+    MemorySource source;
+    source.data = ts;
+    CaptureSink sink;
+    int video = 0;
+    int audio = 0;
+    EXPECT_EQ(find_stream_pids(MakeIo(source, sink), &video, &audio), ts_result::ended);
+    EXPECT_EQ(video, kVideo);
+    EXPECT_EQ(audio, kAudio);
+}
+
+TEST(TsReader, UnalignedStartAndTrailingPartialPacketChangeNothing) {
+    const Bytes body = Concat({FramePackets(0, kVideo, kAudio), FramePackets(1, kVideo, kAudio)});
+    const Bytes base = Concat({SearchBlock(kVideo, kAudio), body});
+    const Outcome reference = Convert(base);
+    ASSERT_EQ(reference.result, ts_result::ended);
+    ASSERT_FALSE(reference.sink.blocks.empty());
+
+    const Bytes partial = TsPacket(kVideo, false, Filled(184, 1));
+    struct Variant {
+        const char* name;
+        Bytes ts;
+    };
+    const Variant variants[] = {
+        {"garbage before the first packet",
+         Concat({SearchBlock(kVideo, kAudio), Bytes{0x01, 0x02, 0x03, 0x04, 0x05}, body})},
+        {"trailing partial packet", Concat({base, Bytes(partial.begin(), partial.begin() + 100)})},
+        {"both", Concat({SearchBlock(kVideo, kAudio), Bytes(187, 0x00), body, Bytes(187, 0x47)})},
+    };
+    for (const Variant& v : variants) {
+        const Outcome run = Convert(v.ts);
+        EXPECT_EQ(run.result, ts_result::ended) << v.name;
+        EXPECT_EQ(run.sink.blocks, reference.sink.blocks) << v.name;
+    }
+}
+
+TEST(TsReader, UnboundedVideoIsClosedByTheNextStartOrLost) {
+    const Bytes big = Mpeg2Pes(0xE0, Filled(100000 - 14, 1), 90000, true);
+    const Bytes next = Mpeg2Pes(0xE0, Filled(500, 2), 93600);
+    const Bytes head = SearchBlock(kVideo, kAudio);
+
+    const Outcome closed = Convert(Concat({head, Packetize(kVideo, big), Packetize(kVideo, next)}));
+    ASSERT_EQ(closed.sink.blocks.size(), 51u);
+    for (int i = 0; i < 49; ++i) {
+        EXPECT_EQ(closed.sink.blocks[i].size(), 2048u);
+    }
+    const Bytes& rest = closed.sink.blocks[49];
+    ASSERT_EQ(rest.size(), 9u + 80u);
+    EXPECT_EQ(Bytes(rest.begin(), rest.begin() + 9),
+              (Bytes{0x00, 0x00, 0x01, 0xE0, 0x00, 83, 0x80, 0x00, 0x00}));
+    EXPECT_EQ(Bytes(rest.begin() + 9, rest.end()), Bytes(big.end() - 80, big.end()));
+    EXPECT_EQ(closed.sink.blocks[50], next);
+
+    const Outcome lost = Convert(Concat({head, Packetize(kVideo, big)}));
+    EXPECT_EQ(lost.sink.blocks.size(), 49u);
+}
+
+TEST(TsReader, TransportErrorsAreReportedForEveryPidAndThePacketIsStillUsed) {
+    const Bytes frame = FramePackets(0, kVideo, kAudio);
+    Bytes flagged = frame;
+    flagged[188 + 1] |= 0x80;  // the second video packet
+    TsOptions tei;
+    tei.tei = true;
+    const Bytes other = TsPacket(0x1FF0, false, Filled(184, 1), tei);
+    TsOptions teiNoPayload = tei;
+    teiNoPayload.payload = false;
+    const Bytes silent = TsPacket(0x1FF1, false, {}, teiNoPayload);
+
+    const Outcome reference = Convert(Concat({SearchBlock(kVideo, kAudio), frame}));
+    DiagCapture diag;
+    const Outcome run = Convert(Concat({SearchBlock(kVideo, kAudio), other, silent, flagged}));
+    EXPECT_EQ(diag.Text(), "Error in TS for PID: 8176\nError in TS for PID: 256\n");
+    EXPECT_EQ(run.sink.blocks, reference.sink.blocks);
+}
+
+TEST(TsReader, AdaptationFieldFillingThePacketChangesNothing) {
+    const Bytes frame = FramePackets(0, kVideo, kAudio);
+    TsOptions full;
+    full.adaptationLength = 183;
+    TsOptions tooLong;
+    tooLong.adaptationLength = 200;
+    const Bytes stuffing = Concat(
+        {TsPacket(kVideo, false, {}, full), TsPacket(kVideo, false, Filled(184, 3), tooLong)});
+    const Bytes reference = Concat({SearchBlock(kVideo, kAudio), frame});
+    Bytes withStuffing = reference;
+    withStuffing.insert(withStuffing.begin() + 1880 + 2 * 188, stuffing.begin(), stuffing.end());
+
+    const Outcome a = Convert(reference);
+    const Outcome b = Convert(withStuffing);
+    ASSERT_FALSE(a.sink.blocks.empty());
+    EXPECT_EQ(b.sink.blocks, a.sink.blocks);
+}
+
+TEST(TsReader, StopEndsTheLoopBeforeTheBlockIsHandled) {
+    const Bytes ts = SyntheticTs(12);
+    // Reads: 1880 (search), 188 (alignment), 1692, then 1880 each.
+    const std::size_t handled = 1880 + 188 + 1692 + 1880;
+    const Outcome full = Convert(ts);
+    const Outcome stopped = Convert(ts, 0, handled + 1);
+    EXPECT_EQ(stopped.result, ts_result::stopped);
+    EXPECT_EQ(stopped.readTo, handled + 1880);
+
+    const Outcome truncated = Convert(Bytes(ts.begin(), ts.begin() + handled));
+    EXPECT_EQ(truncated.result, ts_result::ended);
+    EXPECT_EQ(stopped.sink.blocks, truncated.sink.blocks);
+    EXPECT_LT(stopped.sink.blocks.size(), full.sink.blocks.size());
+}
+
+TEST(TsReader, NoSyncByteWhereTheConversionBeginsIsNotATs) {
+    DiagCapture diag;
+    const Outcome run = Convert(
+        Concat({SearchBlock(kVideo, kAudio), Bytes(188, 0x11), FramePackets(0, kVideo, kAudio)}));
+    EXPECT_EQ(run.result, ts_result::not_ts);
+    EXPECT_TRUE(run.sink.blocks.empty());
+    EXPECT_EQ(diag.Text(), "Not a TS\n");
+}
+
+TEST(TsReader, ReadAndWriteFailuresEndTheConversionAsFailures) {
+    const Bytes ts = SyntheticTs(6);
+    for (const std::size_t at : {std::size_t{100}, std::size_t{1880 + 50}, std::size_t{9000}}) {
+        const Outcome run = Convert(ts, 0, {}, at);
+        EXPECT_EQ(run.result, ts_result::read_error) << at;
+        EXPECT_FALSE(ts_result_ok(run.result));
+    }
+    const Outcome run = Convert(ts, 1, {}, {}, 3);
+    EXPECT_EQ(run.result, ts_result::write_error);
+    EXPECT_EQ(run.sink.blocks.size(), 3u);
+    EXPECT_EQ(run.sink.refused, 1);  // nothing is tried after the first refusal
+}
+
+TEST(TsReader, EveryProgramStreamStartsWithThePackAndSystemHeader) {
+    const Bytes ts = SyntheticTs(4);
+    std::uint8_t expected[32];
+    // The first video output packet fills up before any audio packet is
+    // complete, so the rate is the video's alone; its PES has PTS 90000.
+    ps_pack_header(expected, 86400, 15000, 1, 0, 0, 1, 1, 1, 0xC0, 0, 64, 0xE0, 1, 460);
+    Bytes outputs[2];
+    for (Bytes& out : outputs) {
+        const Outcome run = Convert(ts, 1);
+        ASSERT_EQ(run.result, ts_result::ended);
+        out = run.sink.All();
+        ASSERT_GT(out.size(), 32u);
+        EXPECT_EQ(Bytes(out.begin(), out.begin() + 32), Bytes(expected, expected + 32));
+    }
+    EXPECT_EQ(outputs[0], outputs[1]);
+}
+
+}  // namespace
