@@ -167,6 +167,10 @@ struct FailureCase {
     bool totalSent;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+
+
 class ConversionFailure : public Conversion, public testing::WithParamInterface<FailureCase> {};
 
 TEST_P(ConversionFailure, TellsTheUserAndEndsAsFailed) {

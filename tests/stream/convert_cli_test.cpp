@@ -111,6 +111,10 @@ struct CliFailure {
     const char* line;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const CliFailure& c, std::ostream* os) { *os << c.name; }
+
+
 class ConvertCliFailure : public ConvertCli, public testing::WithParamInterface<CliFailure> {};
 
 TEST_P(ConvertCliFailure, ExitsWithOneAndSaysWhy) {

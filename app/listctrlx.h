@@ -1,0 +1,113 @@
+// The file list of both file-list panes: a report-style list whose rows it
+// paints itself.
+//
+// The selection is highlighted across the whole row up to the end of the last
+// column and stays visible in grey while the list has no focus; texts are drawn
+// in the pane font, the second column right-aligned and the third left-aligned.
+// A double-click becomes the message 0x4BC to the owning view. Rows stay in the
+// order the view inserts them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <QIcon>
+#include <QTreeWidget>
+
+#include "platform/message.h"
+
+class CListCtrlX : public QTreeWidget {
+public:
+    // Sent to the owning view on a double-click: wParam = first selected row.
+    static constexpr UINT kDoubleClickMessage = WM_USER + 188;
+
+    // Row state bits.
+    static constexpr unsigned kStateFocused = 0x1;
+    static constexpr unsigned kStateSelected = 0x2;
+    static constexpr unsigned kStateDropHighlighted = 0x8;
+    static constexpr unsigned kStateAll = 0xF;
+
+    // Rectangles of a row (GetItemRect).
+    static constexpr int kRectBounds = 0;
+    static constexpr int kRectIcon = 1;
+    static constexpr int kRectLabel = 2;
+
+    // Column heading alignment (InsertColumn).
+    static constexpr int kFormatLeft = 0;
+    static constexpr int kFormatRight = 1;
+    static constexpr int kFormatCenter = 2;
+
+    explicit CListCtrlX(QWidget* parent = nullptr);
+    ~CListCtrlX() override;
+    CListCtrlX(const CListCtrlX&) = delete;
+    CListCtrlX& operator=(const CListCtrlX&) = delete;
+
+    // Makes the list a visible child of parent at rect with the given control id.
+    bool Create(QWidget* parent, const QRect& rect, int id);
+    int GetDlgCtrlID() const { return m_ctrlId; }
+
+    // side: 1 for the PC list, 0 for the PVR list. Creates the image list with
+    // the default file image at index 0.
+    void Init(int side);
+    int GetSide() const { return m_side; }
+    // Drops the images; rows drawn afterwards show none.
+    void ClearImages();
+    // Index of the added image, -1 when the icon is null.
+    int AddImage(const QIcon& icon);
+    int GetImageCount() const { return static_cast<int>(m_images.size()); }
+    // Column 0 text of the row.
+    std::string GetItemName(int row) const;
+    // Paints one row into rowRect (viewport coordinates).
+    void DrawItem(QPainter* painter, int row, const QRect& rowRect) const;
+
+    // Where the double-click message goes. Unset, it goes to the parent widget
+    // when that is a window with a handle.
+    void SetNotifyWindow(HWND hWnd) { m_notifyWindow = hWnd; }
+    // Keeps the full highlight while the list has no focus.
+    void SetShowSelectionAlways(bool on);
+    bool GetShowSelectionAlways() const { return m_showSelectionAlways; }
+
+    // Report-view operations, for the views. Columns are appended in order.
+    int InsertColumn(int column, const std::string& heading, int format, int width);
+    int GetColumnCount() const;
+    int GetColumnWidth(int column) const;
+    // A row with its column 0 text; image 0 is the default file image.
+    int InsertItem(int row, const std::string& text, int image = 0);
+    bool SetItemText(int row, int column, const std::string& text);
+    std::string GetItemText(int row, int column) const;
+    bool SetItemImage(int row, int image);
+    int GetItemImage(int row) const;
+    bool SetItemData(int row, std::uintptr_t data);
+    std::uintptr_t GetItemData(int row) const;
+    bool DeleteItem(int row);
+    void DeleteAllItems();
+    int GetItemCount() const;
+    unsigned GetItemState(int row, unsigned mask) const;
+    bool SetItemState(int row, unsigned state, unsigned mask);
+    // The first selected row after the given one (-1: from the start); -1 when none.
+    int GetNextSelectedItem(int after) const;
+    int GetSelectedCount() const;
+    QRect GetItemRect(int row, int code) const;
+
+protected:
+    void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
+                 const QModelIndex& index) const override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    class Delegate;
+
+    void OnDblClk(int firstSelected);
+    int TotalColumnWidth() const;
+    int RowHeight() const;
+
+    std::vector<QIcon> m_images;
+    bool m_hasImageList = false;
+    int m_side = 0;
+    int m_ctrlId = 0;
+    bool m_showSelectionAlways = false;
+    HWND m_notifyWindow = nullptr;
+};
