@@ -14,6 +14,10 @@ namespace {
 class QtEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
+        // A suite that runs in a QApplication already has its application object.
+        if (QCoreApplication::instance() != nullptr) {
+            return;
+        }
         static int argc = 1;
         static char name[] = "device_test";
         static char* argv[] = {name, nullptr};

@@ -1,0 +1,45 @@
+#include <array>
+
+#include <QApplication>
+#include <QStyle>
+
+#include "app/res/resources.h"
+
+namespace res {
+
+namespace {
+
+// No prompts or tool tips for the program's own command ids: their buttons and
+// menu items show none.
+constexpr std::array<platform::StringTemplate, 3> kStrings{{
+    {IDS_DOCUMENT, "Vexlo\n\nVexlo\n\n\nVexlo.Document\nVexlo Document"},
+    {IDS_STATUS_PANE, " "},
+    {IDS_APP_TITLE, "Vexlo"},
+}};
+
+struct IconSource {
+    int id;
+    QStyle::StandardPixmap pixmap;
+};
+
+// The style's own pictures: they follow the desktop's theme and need no files.
+constexpr std::array kIcons{
+    IconSource{IDR_MAINFRAME, QStyle::SP_DriveHDIcon},
+    IconSource{IDB_TB_NEW_FOLDER, QStyle::SP_FileDialogNewFolder},
+    IconSource{IDB_TB_RENAME, QStyle::SP_FileDialogDetailedView},
+    IconSource{IDB_TB_DELETE, QStyle::SP_TrashIcon},
+    IconSource{IDB_TB_DOWNLOAD, QStyle::SP_ArrowDown},
+    IconSource{IDB_TB_UPLOAD, QStyle::SP_ArrowUp},
+};
+
+}  // namespace
+
+void RegisterResources() {
+    platform::RegisterStrings(kStrings);
+    const QStyle* style = QApplication::style();
+    for (const IconSource& icon : kIcons) {
+        platform::RegisterIcon(icon.id, style->standardIcon(icon.pixmap));
+    }
+}
+
+}  // namespace res

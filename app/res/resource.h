@@ -1,0 +1,63 @@
+// Resource and command ids. The numbers are fixed: the menu, the toolbar, the
+// accelerators, the dialogs and the string table refer to each other by them.
+#pragma once
+
+#include "platform/message.h"
+
+// The main window's menu, accelerator table, icon and document string.
+constexpr int IDR_MAINFRAME = 129;
+constexpr int IDR_TOOLBAR = 135;
+// A copy of the toolbar that nothing loads; kept so the id stays taken.
+constexpr int IDR_TOOLBAR_SPARE = 136;
+
+constexpr int IDD_ONREFRESH = 159;
+constexpr int IDD_ABOUTBOX = 161;
+
+// Strings.
+constexpr UINT IDS_DOCUMENT = 129;
+constexpr UINT IDS_STATUS_PANE = 101;  // the status bar's one indicator
+constexpr UINT IDS_APP_TITLE = 61205;
+
+// Controls.
+constexpr int IDC_REFRESH_STATUS = 1017;
+constexpr int IDC_ABOUT_VERSION = 1029;
+
+// Toolbar images (the toolbar bitmap, one id per button picture).
+constexpr int IDB_TB_NEW_FOLDER = 13500;
+constexpr int IDB_TB_RENAME = 13501;
+constexpr int IDB_TB_DELETE = 13502;
+constexpr int IDB_TB_DOWNLOAD = 13503;
+constexpr int IDB_TB_UPLOAD = 13504;
+
+// Commands of the menu and the toolbar. Several commands have a menu id and a
+// toolbar id that reach the same handler.
+constexpr UINT ID_TB_UPLOAD = 32775;
+constexpr UINT ID_NEW_FOLDER_SPARE = 32782;  // carried by no menu item or button
+constexpr UINT ID_TRANSFER_UPLOAD = 32783;
+constexpr UINT ID_TRANSFER_DOWNLOAD = 32784;
+constexpr UINT ID_HELP_ONLINE_UPDATE = 32790;
+constexpr UINT ID_FILE_NEW_FOLDER = 32797;
+constexpr UINT ID_FILE_DELETE = 32798;
+constexpr UINT ID_FILE_RENAME = 32799;
+constexpr UINT ID_PVR_REFRESH = 32805;  // carried by no menu item or button
+constexpr UINT ID_TB_DELETE = 32806;
+constexpr UINT ID_TB_NEW_FOLDER = 32807;
+constexpr UINT ID_TB_DOWNLOAD = 32809;
+constexpr UINT ID_TB_RENAME = 32811;
+constexpr UINT ID_PVR_UPGRADE = 32815;
+constexpr UINT ID_VIEW_SHOW_HIDDEN = 32816;
+constexpr UINT ID_FILE_CONVERT_AVI = 32817;
+constexpr UINT ID_PVR_INFORMATION = 32818;
+
+// The standard commands, with their customary numbers.
+constexpr UINT ID_FILE_NEW = 0xE100;
+constexpr UINT ID_FILE_OPEN = 0xE101;
+constexpr UINT ID_FILE_SAVE = 0xE103;
+constexpr UINT ID_EDIT_COPY = 0xE122;
+constexpr UINT ID_EDIT_CUT = 0xE123;
+constexpr UINT ID_EDIT_PASTE = 0xE125;
+constexpr UINT ID_EDIT_UNDO = 0xE12B;
+constexpr UINT ID_APP_ABOUT = 0xE140;  // 57664
+constexpr UINT ID_APP_EXIT = 0xE141;   // 57665
+constexpr UINT ID_NEXT_PANE = 0xE150;
+constexpr UINT ID_PREV_PANE = 0xE151;

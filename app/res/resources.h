@@ -1,0 +1,24 @@
+// The application's resources as data, for the platform's template builder.
+#pragma once
+
+#include "app/res/resource.h"
+#include "platform/templates.h"
+
+namespace res {
+
+const platform::MenuTemplate& MainMenu();              // 129
+const platform::ToolbarTemplate& MainToolbar();        // 135
+const platform::ToolbarTemplate& SpareToolbar();       // 136, not loaded
+const platform::AcceleratorTable& MainAccelerators();  // 129
+const platform::DialogTemplate& OnRefreshDialog();     // 159
+const platform::DialogTemplate& AboutDialog();         // 161
+
+// What a screen reader says for a toolbar button (the buttons carry no tool
+// tips, so it cannot take those); empty for an unknown id.
+const char* ToolbarButtonName(UINT id);
+
+// Puts the string table and the icons into the process's tables. Icons come
+// from the widget style, so a QApplication must exist.
+void RegisterResources();
+
+}  // namespace res

@@ -1,0 +1,4 @@
+#include "app/tavrixview.h"
+
+CTavrixView::CTavrixView(CTavrixDoc* document, QWidget* parent)
+    : QTreeView(parent), m_document(document) {}
