@@ -198,6 +198,30 @@ IoStatus CDeviceLink::ReceiveExact(void* data, std::size_t size, Deadline deadli
     }
 }
 
+// Starts a bulk call: waits out what an earlier call still owes and sends the
+// request. The caller holds m_io.
+bool CDeviceLink::OpenBulk(wire::Code code, std::uint32_t length, int timeoutMs, Deadline* deadline,
+                           std::uint64_t* generation) {
+    if (!Alive()) {
+        return false;
+    }
+    *deadline = After(timeoutMs > 0 ? timeoutMs : m_timeouts.bulkMs);
+    m_transport->ClearInterrupt();
+    *generation = m_cancelGeneration.load();
+    if (!SkipOwed(*deadline)) {
+        return false;
+    }
+    const wire::BulkRequest request{length};
+    const wire::Header header = wire::MakeHeader(code, ++m_seq, sizeof request);
+    const ConstChunk head[2] = {{&header, sizeof header}, {&request, sizeof request}};
+    std::size_t done = 0;
+    const IoStatus io = m_transport->Send(head, *deadline, false, &done);
+    if (io != IoStatus::Ok) {
+        return Fail(io, wire::CodeName(code));
+    }
+    return true;
+}
+
 int CDeviceLink::BulkOut(const void* data, std::uint32_t length, int timeoutMs) {
     if (length == 0 || data == nullptr) {
         return 0;
@@ -206,24 +230,14 @@ int CDeviceLink::BulkOut(const void* data, std::uint32_t length, int timeoutMs) 
         return -1;
     }
     std::lock_guard<std::mutex> lock(m_io);
-    if (!Alive()) {
+    Deadline deadline;
+    std::uint64_t generation = 0;
+    if (!OpenBulk(wire::Code::BulkOut, length, timeoutMs, &deadline, &generation)) {
         return -1;
     }
-    const Deadline deadline = After(timeoutMs > 0 ? timeoutMs : m_timeouts.bulkMs);
-    m_transport->ClearInterrupt();
-    const std::uint64_t generation = m_cancelGeneration.load();
-    if (!SkipOwed(deadline)) {
-        return -1;
-    }
-    const wire::BulkRequest request{length};
-    const wire::Header header = wire::MakeHeader(wire::Code::BulkOut, ++m_seq, sizeof request);
-    const ConstChunk head[2] = {{&header, sizeof header}, {&request, sizeof request}};
+    const std::uint32_t seq = m_seq;  // the request's, numbered by OpenBulk
     std::size_t done = 0;
-    IoStatus io = m_transport->Send(head, deadline, false, &done);
-    if (io != IoStatus::Ok) {
-        Fail(io, "BulkOut");
-        return -1;
-    }
+    IoStatus io = IoStatus::Ok;
     const char* bytes = static_cast<const char*>(data);
     bool cancelled = false;
     for (std::uint32_t sent = 0; sent < length && !cancelled;) {
@@ -232,7 +246,7 @@ int CDeviceLink::BulkOut(const void* data, std::uint32_t length, int timeoutMs) 
             break;
         }
         const std::uint32_t size = std::min(wire::kBulkFrame, length - sent);
-        const wire::Header frame = wire::MakeHeader(wire::Code::BulkData, header.seq, size);
+        const wire::Header frame = wire::MakeHeader(wire::Code::BulkData, seq, size);
         std::size_t frameDone = 0;
         const std::size_t frameTotal = sizeof frame + size;
         bool interruptible = true;
@@ -280,7 +294,7 @@ int CDeviceLink::BulkOut(const void* data, std::uint32_t length, int timeoutMs) 
         }
     }
     if (cancelled) {
-        const wire::Header abort = wire::MakeHeader(wire::Code::Abort, header.seq, 0);
+        const wire::Header abort = wire::MakeHeader(wire::Code::Abort, seq, 0);
         const ConstChunk chunk[1] = {{&abort, sizeof abort}};
         io = m_transport->Send(chunk, After(kGraceMs), false, &done);
         if (io != IoStatus::Ok) {
@@ -295,7 +309,7 @@ int CDeviceLink::BulkOut(const void* data, std::uint32_t length, int timeoutMs) 
         Fail(io, "BulkOut");
         return -1;
     }
-    if (!CheckReply(reply, wire::Code::BulkOut, header.seq) ||
+    if (!CheckReply(reply, wire::Code::BulkOut, seq) ||
         (reply.length > 0 && !Discard(reply.length, deadline))) {
         return -1;
     }
@@ -310,29 +324,18 @@ int CDeviceLink::BulkIn(void* data, std::uint32_t length, int timeoutMs) {
         return -1;
     }
     std::lock_guard<std::mutex> lock(m_io);
-    if (!Alive()) {
+    Deadline deadline;
+    std::uint64_t generation = 0;
+    if (!OpenBulk(wire::Code::BulkIn, length, timeoutMs, &deadline, &generation)) {
         return -1;
     }
-    const Deadline deadline = After(timeoutMs > 0 ? timeoutMs : m_timeouts.bulkMs);
-    m_transport->ClearInterrupt();
-    const std::uint64_t generation = m_cancelGeneration.load();
-    if (!SkipOwed(deadline)) {
-        return -1;
-    }
-    const wire::BulkRequest request{length};
-    const wire::Header header = wire::MakeHeader(wire::Code::BulkIn, ++m_seq, sizeof request);
-    const ConstChunk head[2] = {{&header, sizeof header}, {&request, sizeof request}};
+    const std::uint32_t seq = m_seq;  // the request's, numbered by OpenBulk
     std::size_t done = 0;
-    IoStatus io = m_transport->Send(head, deadline, false, &done);
-    if (io != IoStatus::Ok) {
-        Fail(io, "BulkIn");
-        return -1;
-    }
     wire::Header reply{};
-    io = ReceiveExact(&reply, sizeof reply, deadline, generation, true, &done);
+    IoStatus io = ReceiveExact(&reply, sizeof reply, deadline, generation, true, &done);
     if (io == IoStatus::Interrupted && done == 0) {
         // Tell a device that is still preparing the data not to bother.
-        const wire::Header abort = wire::MakeHeader(wire::Code::Abort, header.seq, 0);
+        const wire::Header abort = wire::MakeHeader(wire::Code::Abort, seq, 0);
         const ConstChunk chunk[1] = {{&abort, sizeof abort}};
         io = m_transport->Send(chunk, After(kGraceMs), false, &done);
         if (io != IoStatus::Ok) {
@@ -351,7 +354,7 @@ int CDeviceLink::BulkIn(void* data, std::uint32_t length, int timeoutMs) {
         Fail(io, "BulkIn");
         return -1;
     }
-    if (!CheckReply(reply, wire::Code::BulkIn, header.seq)) {
+    if (!CheckReply(reply, wire::Code::BulkIn, seq)) {
         return -1;
     }
     if (reply.length > length) {

@@ -55,6 +55,8 @@ private:
                   std::int32_t* status, void* reply, std::uint32_t capacity,
                   std::uint32_t* replySize);
     bool SkipOwed(Deadline deadline);
+    bool OpenBulk(wire::Code code, std::uint32_t length, int timeoutMs, Deadline* deadline,
+                  std::uint64_t* generation);
     bool Discard(std::uint64_t bytes, Deadline deadline);
     bool Fail(IoStatus status, const char* what);
     bool Cancelled(std::uint64_t generation) const {
