@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -179,14 +180,55 @@ private:
     std::chrono::steady_clock::time_point m_shown{};
 };
 
-// Closes the file on the PVR however the transfer ends.
-struct PvrFileCloser {
-    ~PvrFileCloser() {
-        FileControlBlock fcb{};
-        fcb.command = FCNTL_CLOSE;
-        TAVRIX_FCntl(&fcb);
+// A file opened on the PVR with its stream requested; the file is closed
+// however the transfer ends.
+class CPvrStream {
+public:
+    CPvrStream() = default;
+    CPvrStream(const CPvrStream&) = delete;
+    CPvrStream& operator=(const CPvrStream&) = delete;
+    ~CPvrStream() {
+        if (m_open) {
+            FileControlBlock fcb{};
+            fcb.command = FCNTL_CLOSE;
+            TAVRIX_FCntl(&fcb);
+        }
     }
+
+    // Empty on success, else what failed.
+    std::string Open(std::int32_t command, std::uint8_t direction, const std::string& pvrPath,
+                     std::int64_t offset, std::int64_t byteCount) {
+        FileControlBlock fcb{};
+        fcb.command = command;
+        fcb.offset = offset;
+        TransferItem item{};
+        item.kind = TRANSFER_KIND_FILE;
+        item.direction = direction;
+        item.chunkSize = kChunk;
+        item.offset = offset;
+        item.byteCount = byteCount;
+        if (!CopyPath(fcb.path, sizeof fcb.path, pvrPath) ||
+            !CopyPath(item.pvrPath, sizeof item.pvrPath, pvrPath)) {
+            return "the PVR path is too long: " + pvrPath;
+        }
+        if (!TAVRIX_FCntl(&fcb)) {
+            return "cannot open " + pvrPath + " on the PVR";
+        }
+        m_open = true;
+        if (!TAVRIX_RequestDataTransfer(&item)) {
+            return "the PVR refused the stream of " + pvrPath;
+        }
+        return {};
+    }
+
+private:
+    bool m_open = false;
 };
+
+struct FileCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
 int Info() {
     DeviceDescriptor d{};
@@ -233,59 +275,39 @@ int Get(const std::string& pvrPath, const std::string& local, bool resume) {
     if (offset >= size && resume) {
         return 0;
     }
-    FILE* out = std::fopen(local.c_str(), offset > 0 ? "r+b" : "wb");
-    if (out == nullptr || (offset > 0 && fseeko(out, offset, SEEK_SET) != 0)) {
-        if (out != nullptr) {
-            std::fclose(out);
-        }
+    FilePtr out(std::fopen(local.c_str(), offset > 0 ? "r+b" : "wb"));
+    if (!out || (offset > 0 && fseeko(out.get(), offset, SEEK_SET) != 0)) {
         return Failed("get: cannot write " + local + ": " + std::strerror(errno));
     }
-    FileControlBlock fcb{};
-    fcb.command = FCNTL_OPEN_DOWNLOAD;
-    fcb.offset = offset;
-    TransferItem item{};
-    item.kind = TRANSFER_KIND_FILE;
-    item.direction = TRANSFER_DOWNLOAD;
-    item.chunkSize = kChunk;
-    item.offset = offset;
-    item.byteCount = size - offset;
-    if (!CopyPath(fcb.path, sizeof fcb.path, pvrPath) ||
-        !CopyPath(item.pvrPath, sizeof item.pvrPath, pvrPath)) {
-        std::fclose(out);
-        return Failed("get: the PVR path is too long: " + pvrPath);
-    }
-    if (!TAVRIX_FCntl(&fcb)) {
-        std::fclose(out);
-        return Failed("get: cannot open " + pvrPath + " on the PVR");
-    }
-    PvrFileCloser closer;
-    if (!TAVRIX_RequestDataTransfer(&item)) {
-        std::fclose(out);
-        return Failed("get: the PVR refused to send " + pvrPath);
+    CPvrStream stream;
+    const std::int64_t byteCount = size - offset;
+    if (const std::string error =
+            stream.Open(FCNTL_OPEN_DOWNLOAD, TRANSFER_DOWNLOAD, pvrPath, offset, byteCount);
+        !error.empty()) {
+        return Failed("get: " + error);
     }
     std::vector<char> buffer(kChunk);
     CProgress progress("get", size);
     std::int64_t done = 0;
-    while (done < item.byteCount) {
+    while (done < byteCount) {
         const auto want =
-            static_cast<std::uint32_t>(std::min<std::int64_t>(kChunk, item.byteCount - done));
+            static_cast<std::uint32_t>(std::min<std::int64_t>(kChunk, byteCount - done));
         const int got = TAVRIX_BulkIN(buffer.data(), want, 0);
         if (got <= 0) {
             break;
         }
-        if (std::fwrite(buffer.data(), 1, static_cast<std::size_t>(got), out) !=
+        if (std::fwrite(buffer.data(), 1, static_cast<std::size_t>(got), out.get()) !=
             static_cast<std::size_t>(got)) {
-            std::fclose(out);
             return Failed("get: cannot write " + local + ": " + std::strerror(errno));
         }
         done += got;
         progress.Update(offset + done);
     }
     progress.Update(offset + done, true);
-    if (std::fclose(out) != 0) {
+    if (std::fclose(out.release()) != 0) {
         return Failed("get: cannot write " + local);
     }
-    if (done < item.byteCount) {
+    if (done < byteCount) {
         return Failed("get: transfer of " + pvrPath + " ended after " +
                       std::to_string(offset + done) + " of " + std::to_string(size) + " bytes");
     }
@@ -293,53 +315,36 @@ int Get(const std::string& pvrPath, const std::string& local, bool resume) {
 }
 
 int Put(const std::string& local, const std::string& pvrPath, bool resume) {
-    FILE* in = std::fopen(local.c_str(), "rb");
+    FilePtr in(std::fopen(local.c_str(), "rb"));
     struct stat st {};
-    if (in == nullptr || ::fstat(fileno(in), &st) != 0) {
-        if (in != nullptr) {
-            std::fclose(in);
-        }
+    if (!in || ::fstat(fileno(in.get()), &st) != 0) {
         return Failed("put: cannot read " + local + ": " + std::strerror(errno));
     }
     const std::int64_t size = st.st_size;
     std::int64_t offset = 0;
     if (resume && PvrFileSize(pvrPath, &offset) && offset >= size) {
-        std::fclose(in);
         return 0;
     }
     if (!resume) {
         offset = 0;
     }
-    FileControlBlock fcb{};
-    fcb.command = offset > 0 ? FCNTL_OPEN_UPLOAD : FCNTL_CREATE;
-    fcb.offset = offset;
-    TransferItem item{};
-    item.kind = TRANSFER_KIND_FILE;
-    item.direction = TRANSFER_UPLOAD;
-    item.chunkSize = kChunk;
-    item.offset = offset;
-    item.byteCount = size - offset;
-    if (!CopyPath(fcb.path, sizeof fcb.path, pvrPath) ||
-        !CopyPath(item.pvrPath, sizeof item.pvrPath, pvrPath)) {
-        std::fclose(in);
-        return Failed("put: the PVR path is too long: " + pvrPath);
+    if (offset > 0 && fseeko(in.get(), offset, SEEK_SET) != 0) {
+        return Failed("put: cannot read " + local + ": " + std::strerror(errno));
     }
-    if ((offset > 0 && fseeko(in, offset, SEEK_SET) != 0) || !TAVRIX_FCntl(&fcb)) {
-        std::fclose(in);
-        return Failed("put: cannot create " + pvrPath + " on the PVR");
-    }
-    PvrFileCloser closer;
-    if (!TAVRIX_RequestDataTransfer(&item)) {
-        std::fclose(in);
-        return Failed("put: the PVR refused to receive " + pvrPath);
+    CPvrStream stream;
+    const std::int64_t byteCount = size - offset;
+    if (const std::string error = stream.Open(offset > 0 ? FCNTL_OPEN_UPLOAD : FCNTL_CREATE,
+                                              TRANSFER_UPLOAD, pvrPath, offset, byteCount);
+        !error.empty()) {
+        return Failed("put: " + error);
     }
     std::vector<char> buffer(kChunk);
     CProgress progress("put", size);
     std::int64_t done = 0;
-    while (done < item.byteCount) {
+    while (done < byteCount) {
         const auto want =
-            static_cast<std::size_t>(std::min<std::int64_t>(kChunk, item.byteCount - done));
-        const std::size_t got = std::fread(buffer.data(), 1, want, in);
+            static_cast<std::size_t>(std::min<std::int64_t>(kChunk, byteCount - done));
+        const std::size_t got = std::fread(buffer.data(), 1, want, in.get());
         if (got == 0) {
             break;
         }
@@ -351,7 +356,6 @@ int Put(const std::string& local, const std::string& pvrPath, bool resume) {
             if (n > 0) {
                 sent += static_cast<std::size_t>(n);
             } else if (retries-- <= 0 || !TAVRIX_DevicePresent()) {
-                std::fclose(in);
                 return Failed("put: sending " + pvrPath + " failed at byte " +
                               std::to_string(offset + done + static_cast<std::int64_t>(sent)));
             }
@@ -360,8 +364,7 @@ int Put(const std::string& local, const std::string& pvrPath, bool resume) {
         progress.Update(offset + done);
     }
     progress.Update(offset + done, true);
-    std::fclose(in);
-    if (done < item.byteCount) {
+    if (done < byteCount) {
         return Failed("put: " + local + " ended before its size was read");
     }
     if (TAVRIX_RequestDataCompletion() != 1) {
