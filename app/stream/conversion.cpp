@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 
+#include "app/stream/backgroundwriter.h"
 #include "app/stream/tsreader.h"
 #include "platform/pcfs.h"
 #include "platform/thread.h"
@@ -16,8 +17,8 @@ namespace {
 
 constexpr const char* kCaption = "Tavrix";
 constexpr std::size_t kWorkerStack = 20480;
-// The engine works in 1880-byte blocks and 2 KiB packets; the files are read
-// and written in larger pieces so the system calls do not dominate.
+// The engine works in 1880-byte blocks; the source is read in larger pieces so
+// the system calls do not dominate.
 constexpr std::size_t kIoBufferSize = 256 * 1024;
 
 char g_sourcePath[kConvertSourcePathSize];
@@ -42,8 +43,9 @@ void tell_user(const char* text) {
     MessageBox(g_notify, text, kCaption, MB_OK | MB_ICONSTOP);
 }
 
-// The source, read through a buffer; the converted count follows what the
-// engine has taken, which is the source's read position as it sees it.
+// The source, read through a buffer that the engine takes its blocks from in
+// place; the converted count follows what the engine has taken, which is the
+// source's read position as it sees it.
 struct SourceReader {
     platform::PcFile file;
     std::unique_ptr<std::uint8_t[]> buffer;
@@ -51,68 +53,71 @@ struct SourceReader {
     std::size_t len = 0;
     std::int64_t position = 0;
 
+    // Makes want bytes (at most the buffer's size) available from pos, or all
+    // that is left before the end of the file. False when a read failed.
+    bool Fill(std::size_t want) {
+        if (len - pos >= want) {
+            return true;
+        }
+        // Blocks straddle buffer refills: keep the unread tail at the front.
+        std::memmove(buffer.get(), buffer.get() + pos, len - pos);
+        len -= pos;
+        pos = 0;
+        while (len < want) {
+            const std::int64_t r = file.Read(buffer.get() + len, kIoBufferSize - len);
+            if (r < 0) {
+                return false;
+            }
+            if (r == 0) {
+                break;
+            }
+            len += static_cast<std::size_t>(r);
+        }
+        return true;
+    }
+
+    long Count(std::size_t n) {
+        position += static_cast<std::int64_t>(n);
+        g_converted.store(position, std::memory_order_relaxed);
+        return static_cast<long>(n);
+    }
+
     static long Read(void* ctx, std::uint8_t* out, std::size_t want) {
         auto* self = static_cast<SourceReader*>(ctx);
         std::size_t given = 0;
         while (given < want) {
+            if (self->pos == self->len && !self->Fill(1)) {
+                return -1;
+            }
             if (self->pos == self->len) {
-                const std::int64_t r = self->file.Read(self->buffer.get(), kIoBufferSize);
-                if (r < 0) {
-                    return -1;
-                }
-                if (r == 0) {
-                    break;
-                }
-                self->pos = 0;
-                self->len = static_cast<std::size_t>(r);
+                break;
             }
             const std::size_t n = std::min(want - given, self->len - self->pos);
             std::memcpy(out + given, self->buffer.get() + self->pos, n);
             self->pos += n;
             given += n;
         }
-        self->position += static_cast<std::int64_t>(given);
-        g_converted.store(self->position, std::memory_order_relaxed);
-        return static_cast<long>(given);
-    }
-};
-
-// The target, written through a buffer. After the first failed write nothing
-// more is attempted; what reached the file stays there.
-struct TargetWriter {
-    platform::PcFile file;
-    std::unique_ptr<std::uint8_t[]> buffer;
-    std::size_t len = 0;
-    bool failed = false;
-
-    bool Flush() {
-        if (!failed && len > 0 && !file.Write(buffer.get(), len)) {
-            failed = true;
-        }
-        len = 0;
-        return !failed;
+        return self->Count(given);
     }
 
-    static bool Write(void* ctx, const std::uint8_t* data, std::size_t n) {
-        auto* self = static_cast<TargetWriter*>(ctx);
-        if (self->failed) {
-            return false;
+    static long Borrow(void* ctx, const std::uint8_t** data, std::size_t want) {
+        auto* self = static_cast<SourceReader*>(ctx);
+        want = std::min(want, kIoBufferSize);
+        if (!self->Fill(want)) {
+            return -1;
         }
-        if (self->len + n > kIoBufferSize && !self->Flush()) {
-            return false;
-        }
-        if (n >= kIoBufferSize) {
-            self->failed = !self->file.Write(data, n);
-            return !self->failed;
-        }
-        std::memcpy(self->buffer.get() + self->len, data, n);
-        self->len += n;
-        return true;
+        const std::size_t n = std::min(want, self->len - self->pos);
+        *data = self->buffer.get() + self->pos;
+        self->pos += n;
+        return self->Count(n);
     }
 };
 
 bool stop_signalled(void*) {
-    return g_stopSignal.exchange(false, std::memory_order_acq_rel);
+    // A plain load first: the exchange is a locked instruction, and this runs
+    // once per block while the flag is almost never set.
+    return g_stopSignal.load(std::memory_order_relaxed) &&
+           g_stopSignal.exchange(false, std::memory_order_acq_rel);
 }
 
 void send_to_notify(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
@@ -156,8 +161,8 @@ bool convert() {
         tell_user("The source file cannot be opened.");
         return fail();
     }
-    auto writer = std::make_unique<TargetWriter>();
-    if (!writer->file.Open(g_targetPath, platform::PcFile::Mode::Create)) {
+    auto writer = std::make_unique<BackgroundWriter>();
+    if (!writer->Open(g_targetPath)) {
         tell_user("Can't open the target file");
         return fail();
     }
@@ -188,8 +193,7 @@ bool convert() {
     g_converted = streamOffset;
 
     reader->buffer.reset(new (std::nothrow) std::uint8_t[kIoBufferSize]);
-    writer->buffer.reset(new (std::nothrow) std::uint8_t[kIoBufferSize]);
-    if (!reader->buffer || !writer->buffer) {
+    if (!reader->buffer || !writer->Start()) {
         tell_user("There is not enough memory for the conversion.");
         return fail();
     }
@@ -200,7 +204,8 @@ bool convert() {
     stream_io io;
     io.read = &SourceReader::Read;
     io.read_ctx = reader.get();
-    io.write = &TargetWriter::Write;
+    io.borrow = &SourceReader::Borrow;
+    io.write = &BackgroundWriter::Sink;
     io.write_ctx = writer.get();
     io.stop_requested = &stop_signalled;
     const ts_result result = convert_transport_stream(io, 0, 0, 1);
@@ -209,7 +214,7 @@ bool convert() {
         tell_user("The source file cannot be read.");
         return fail();
     }
-    if (result == ts_result::write_error || !writer->Flush()) {
+    if (result == ts_result::write_error || !writer->Finish()) {
         tell_user("The target file cannot be written.");
         return fail();
     }
@@ -220,7 +225,7 @@ bool convert() {
 
     send_to_notify(WM_CONVERT_DONE);
     reader->file.Close();
-    writer->file.Close();
+    writer->Close();
     g_stopEventExists = false;
     g_converted = g_total.load();
     return true;

@@ -42,6 +42,16 @@ long read_fully(const stream_io& io, std::uint8_t* buf, long len) {
     return got;
 }
 
+// One block of up to len bytes: in place where the source can lend it, else
+// read into scratch. Short only at the end of the data.
+long take_block(const stream_io& io, std::uint8_t* scratch, long len, const std::uint8_t** data) {
+    if (io.borrow != nullptr) {
+        return io.borrow(io.read_ctx, data, static_cast<std::size_t>(len));
+    }
+    *data = scratch;
+    return read_fully(io, scratch, len);
+}
+
 struct Assemblers {
     ipack audio;
     ipack video;
@@ -93,7 +103,7 @@ void handle_packet(const std::uint8_t* pkt, int audioPid, int videoPid, Assemble
 }  // namespace
 
 ts_result find_stream_pids(const stream_io& io, int* video_pid, int* audio_pid) {
-    std::uint8_t block[kTsBlockSize];
+    std::uint8_t scratch[kTsBlockSize];
     for (;;) {
         if (*video_pid != 0 && *audio_pid != 0) {
             return ts_result::ended;
@@ -102,7 +112,8 @@ ts_result find_stream_pids(const stream_io& io, int* video_pid, int* audio_pid) 
         if (stop_requested(io)) {
             return ts_result::stopped;
         }
-        const long n = read_fully(io, block, kTsBlockSize);
+        const std::uint8_t* block = scratch;
+        const long n = take_block(io, scratch, kTsBlockSize, &block);
         if (n < 0) {
             return ts_result::read_error;
         }
@@ -180,7 +191,10 @@ ts_result convert_transport_stream(const stream_io& io, int audio_pid, int video
     }
 
     for (;;) {
-        const long r = read_fully(io, block + have, kTsBlockSize - have);
+        // Only the first block after the alignment starts with bytes already read.
+        const std::uint8_t* data = block;
+        const long r = have > 0 ? read_fully(io, block + have, kTsBlockSize - have)
+                                : take_block(io, block, kTsBlockSize, &data);
         if (r < 0) {
             return ts_result::read_error;
         }
@@ -194,7 +208,7 @@ ts_result convert_transport_stream(const stream_io& io, int audio_pid, int video
         // Packets are not re-checked for their sync byte: every 188-byte step is
         // a packet, and an incomplete one at the end of the data is dropped.
         for (long o = 0; o + kTsPacketSize <= n; o += kTsPacketSize) {
-            handle_packet(block + o, audio_pid, video_pid, a);
+            handle_packet(data + o, audio_pid, video_pid, a);
             if (a.failed()) {
                 return ts_result::write_error;
             }

@@ -158,6 +158,23 @@ TEST_F(Conversion, TwoConversionsInARowBothStartWithThePackAndSystemHeader) {
                                                      WM_CONVERT_TOTAL, WM_CONVERT_DONE}));
 }
 
+TEST_F(Conversion, LargeRecordingMatchesTheEngineWhateverTheStreamOffset) {
+    // Several read buffers' worth, and offsets that put blocks across the
+    // buffer's refills at different places.
+    const Bytes ts = SyntheticTs(700);
+    ASSERT_GT(ts.size(), 3u * 256 * 1024);
+    const Bytes expected = EngineOutput(ts);
+    ASSERT_GT(expected.size(), ts.size() / 2);
+    for (const int gap : {0, 1, 187, 1000}) {
+        const Bytes recording = Concat({AvrHeader(134 + gap), Bytes(gap, 0x47), ts});
+        WriteFile(m_dir / "big.AVR", recording);
+        ASSERT_TRUE(Convert("C:\\big.AVR", "C:\\big.AVI"));
+        EXPECT_EQ(ReadFile(m_dir / "big.AVI"), expected) << gap;
+        EXPECT_EQ(get_converted_bytes(), static_cast<std::int64_t>(recording.size())) << gap;
+    }
+    EXPECT_TRUE(Shown().empty());
+}
+
 struct FailureCase {
     const char* name;
     Bytes source;  // written to C:\in.AVR
@@ -168,8 +185,9 @@ struct FailureCase {
 };
 
 // Names the case in test listings instead of dumping its bytes.
-void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
-
+void PrintTo(const FailureCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ConversionFailure : public Conversion, public testing::WithParamInterface<FailureCase> {};
 

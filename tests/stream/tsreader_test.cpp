@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
+
 #include "app/stream/psmux.h"
 #include "app/stream/tsreader.h"
 #include "stream/streambuilder.h"
@@ -241,6 +244,75 @@ TEST(TsReader, EveryProgramStreamStartsWithThePackAndSystemHeader) {
         EXPECT_EQ(Bytes(out.begin(), out.begin() + 32), Bytes(expected, expected + 32));
     }
     EXPECT_EQ(outputs[0], outputs[1]);
+}
+
+// A source that lends its blocks in place, from a scratch copy that is wiped on
+// every call: a block used after the next call on the source reads as 0xFF.
+struct LendingSource {
+    MemorySource memory;
+    Bytes scratch;
+
+    static long Lend(void* ctx, const std::uint8_t** data, std::size_t len) {
+        auto* self = static_cast<LendingSource*>(ctx);
+        MemorySource& m = self->memory;
+        std::fill(self->scratch.begin(), self->scratch.end(), 0xFF);
+        // A failure inside the block fails the whole block, as a full read would.
+        if (m.failAt && m.pos + len > *m.failAt) {
+            return -1;
+        }
+        const std::size_t n = std::min(len, m.data.size() - m.pos);
+        self->scratch.assign(m.data.begin() + static_cast<long>(m.pos),
+                             m.data.begin() + static_cast<long>(m.pos + n));
+        m.pos += n;
+        *data = self->scratch.data();
+        return static_cast<long>(n);
+    }
+    static long Read(void* ctx, std::uint8_t* buf, std::size_t len) {
+        auto* self = static_cast<LendingSource*>(ctx);
+        std::fill(self->scratch.begin(), self->scratch.end(), 0xFF);
+        return MemorySource::Read(&self->memory, buf, len);
+    }
+};
+
+TEST(TsReader, BlocksLentInPlaceGiveWhatReadBlocksGive) {
+    const Bytes ts = SyntheticTs(12);
+    struct Case {
+        const char* name;
+        Bytes ts;
+        std::optional<std::size_t> stopAt;
+        std::optional<std::size_t> failAt;
+    };
+    const Case cases[] = {
+        {"whole stream", ts, {}, {}},
+        {"unaligned start, partial last packet",
+         Concat({SearchBlock(kVideo, kAudio), Bytes(187, 0x00), Bytes(ts.begin() + 1880, ts.end()),
+                 Bytes(100, 0x47)}),
+         {},
+         {}},
+        {"stop", ts, 1880 + 188 + 1692 + 1880 + 1, {}},
+        {"read failure", ts, {}, 9000},
+        {"search ends with the data", Bytes(ts.begin(), ts.begin() + 1000), {}, {}},
+    };
+    for (const Case& c : cases) {
+        const Outcome read = Convert(c.ts, 1, c.stopAt, c.failAt);
+
+        LendingSource lending;
+        lending.memory.data = c.ts;
+        lending.memory.stopAt = c.stopAt;
+        lending.memory.failAt = c.failAt;
+        CaptureSink sink;
+        stream_io io = MakeIo(lending.memory, sink);
+        io.read = &LendingSource::Read;
+        io.borrow = &LendingSource::Lend;
+        io.read_ctx = &lending;
+        const ts_result result = convert_transport_stream(io, 0, 0, 1);
+
+        EXPECT_EQ(result, read.result) << c.name;
+        EXPECT_EQ(sink.blocks, read.sink.blocks) << c.name;
+        if (!c.failAt) {
+            EXPECT_EQ(lending.memory.pos, read.readTo) << c.name;
+        }
+    }
 }
 
 }  // namespace
