@@ -7,38 +7,56 @@
 #include <QTimer>
 
 #include "app/mainfrm.h"
+#include "app/stbtreeview.h"
 #include "app/tavrixapp.h"
+#include "app/treectrlx.h"
 #include "platform/qtuser.h"
 #include "platform/user.h"
 
 namespace {
 
-// TAVRIX_SCREENSHOT=/path.png: once the status bar reports an attached PVR,
-// save a picture of the main window there and end. For demos and machines
-// without a display; gives up (exit code 3) when no PVR shows up in time.
+// TAVRIX_SCREENSHOT=/path.png: once a PVR is attached and read, open its
+// recordings folder, save a picture of the main window there and end. For demos
+// and machines without a display; gives up (exit code 3) when no PVR shows up.
 void ArmScreenshot(CMainFrame* frame, const QString& path) {
     constexpr int kPollMs = 200;
-    constexpr int kSettleMs = 800;  // let the panes paint what the arrival put in them
+    constexpr int kSettleMs = 800;  // let the panes paint what the listing put in them
     constexpr int kGiveUpMs = 30000;
-    auto* timer = new QTimer(frame);
-    auto elapsed = std::make_shared<int>(0);
-    auto attachedAt = std::make_shared<int>(-1);
-    QObject::connect(timer, &QTimer::timeout, frame, [=]() {
-        *elapsed += kPollMs;
-        if (*attachedAt < 0 &&
-            frame->GetStatusText().find("has been attached") != std::string::npos) {
-            *attachedAt = *elapsed;
+    struct State {
+        int elapsed = 0;
+        bool attached = false;
+        bool folderOpened = false;
+        int readyAt = -1;
+    };
+    auto state = std::make_shared<State>();
+    frame->SetStatusObserver([state](const std::string& text) {
+        if (text.find("has been attached") != std::string::npos) {
+            state->attached = true;
         }
-        const bool attached = *attachedAt >= 0;
-        const bool settled = attached && *elapsed - *attachedAt >= kSettleMs;
-        if (!settled && *elapsed < kGiveUpMs) {
+    });
+    auto* timer = new QTimer(frame);
+    QObject::connect(timer, &QTimer::timeout, frame, [=]() {
+        state->elapsed += kPollMs;
+        CSTBTreeView* tree = frame->GetSTBTreeView();
+        const bool idle =
+            state->attached && tree != nullptr && !tree->GetRootLabel().empty() && !tree->IsBusy();
+        if (idle && !state->folderOpened) {
+            state->folderOpened = true;
+            tree->GetTreeCtrl()->SelectPath("C:\\PVR\\AV\\");
+            return;
+        }
+        if (idle && state->readyAt < 0) {
+            state->readyAt = state->elapsed;
+        }
+        const bool settled = state->readyAt >= 0 && state->elapsed - state->readyAt >= kSettleMs;
+        if (!settled && state->elapsed < kGiveUpMs) {
             return;
         }
         timer->stop();
         const bool saved = frame->grab().save(path, "PNG");
         std::fprintf(stderr, "%s: %s\n", saved ? "screenshot" : "cannot save screenshot",
                      path.toLocal8Bit().constData());
-        QApplication::exit(!attached ? 3 : (saved ? 0 : 4));
+        QApplication::exit(!state->attached ? 3 : (saved ? 0 : 4));
     });
     timer->start(kPollMs);
 }

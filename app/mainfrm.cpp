@@ -121,6 +121,10 @@ bool CMainFrame::Create(const QRect& geometry) {
         resize(1024, 768);
     }
     m_created = OnCreate();
+    if (m_created) {
+        // The panes' first update, as a document's frame gets it before it is shown.
+        m_hostFileList->OnInitialUpdate();
+    }
     return m_created;
 }
 
@@ -331,6 +335,9 @@ void CMainFrame::SetStatusText(const std::string& text) {
     m_statusPane->setText(QString::fromStdString(text));
     // Callers set texts in the middle of long work; show it now, not at the next event.
     m_statusPane->repaint();
+    if (m_statusObserver) {
+        m_statusObserver(text);
+    }
 }
 
 std::string CMainFrame::GetStatusText() const {

@@ -14,6 +14,7 @@
 //                                refresh that follows WM_TRANSFER_FAILED / _DONE
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -73,6 +74,11 @@ public:
     // ---- Services ----
     void SetStatusText(const std::string& text);
     std::string GetStatusText() const;
+    // Told every status text as it is set: texts often follow each other within
+    // one message (an arrival is at once replaced by its listing's text).
+    void SetStatusObserver(std::function<void(const std::string&)> observer) {
+        m_statusObserver = std::move(observer);
+    }
     // In this order: PC tree, PC list, PVR tree, PVR list, toolbar, then the
     // top-level menus by position 0 to 4.
     void EnableUserInterface(bool enable);
@@ -149,6 +155,7 @@ private:
     bool m_registryKeyOpen = false;
     std::unique_ptr<COnRefreshDlg> m_refreshDlg;
     QLabel* m_statusPane = nullptr;
+    std::function<void(const std::string&)> m_statusObserver;
     QToolBar* m_toolBar = nullptr;
 
     CTavrixDoc* m_document;

@@ -30,6 +30,14 @@ constexpr std::array kIcons{
     IconSource{IDB_TB_DELETE, QStyle::SP_TrashIcon},
     IconSource{IDB_TB_DOWNLOAD, QStyle::SP_ArrowDown},
     IconSource{IDB_TB_UPLOAD, QStyle::SP_ArrowUp},
+    IconSource{IDI_APPLICATION_ROOT, QStyle::SP_ComputerIcon},
+    IconSource{IDI_DRIVE_NETWORK, QStyle::SP_DriveNetIcon},
+    IconSource{IDI_DRIVE_CDROM, QStyle::SP_DriveCDIcon},
+    IconSource{IDI_DRIVE_REMOVABLE, QStyle::SP_DriveFDIcon},
+    IconSource{IDI_FOLDER_CLOSED, QStyle::SP_DirClosedIcon},
+    IconSource{IDI_FOLDER_OPEN, QStyle::SP_DirOpenIcon},
+    IconSource{IDI_DRIVE_FIXED, QStyle::SP_DriveHDIcon},
+    IconSource{IDI_FILE_DEFAULT, QStyle::SP_FileIcon},
 };
 
 }  // namespace

@@ -6,6 +6,16 @@
 
 // The main window's menu, accelerator table, icon and document string.
 constexpr int IDR_MAINFRAME = 129;
+
+// Icons of the pane controls' image lists.
+constexpr int IDI_APPLICATION_ROOT = 128;
+constexpr int IDI_DRIVE_NETWORK = 135;
+constexpr int IDI_DRIVE_CDROM = 136;
+constexpr int IDI_DRIVE_REMOVABLE = 137;
+constexpr int IDI_FOLDER_CLOSED = 138;
+constexpr int IDI_FOLDER_OPEN = 141;
+constexpr int IDI_DRIVE_FIXED = 142;
+constexpr int IDI_FILE_DEFAULT = 162;
 constexpr int IDR_TOOLBAR = 135;
 // A copy of the toolbar that nothing loads; kept so the id stays taken.
 constexpr int IDR_TOOLBAR_SPARE = 136;

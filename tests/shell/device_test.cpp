@@ -32,9 +32,26 @@ protected:
         PvrTest::TearDown();
     }
 
-    bool WaitForStatus(const std::string& fragment) {
-        return platform::WaitProcessingMessages(
-            [&] { return Frame().GetStatusText().find(fragment) != std::string::npos; }, 5000);
+    // Builds the frame and records every status text it shows from then on.
+    void MakeFrame() {
+        m_env->MakeFrame();
+        Frame().SetStatusObserver([this](const std::string& text) { m_statuses.push_back(text); });
+    }
+    // The first status text shown that contains the fragment ("" when none came).
+    std::string WaitForStatus(const std::string& fragment) {
+        std::string found;
+        platform::WaitProcessingMessages(
+            [&] {
+                for (const std::string& text : m_statuses) {
+                    if (text.find(fragment) != std::string::npos) {
+                        found = text;
+                        return true;
+                    }
+                }
+                return false;
+            },
+            5000);
+        return found;
     }
     CMainFrame& Frame() { return m_env->Frame(); }
     std::string Trace() {
@@ -45,13 +62,13 @@ protected:
     std::unique_ptr<ShellEnvironment> m_env;
     std::mutex m_traceMutex;
     std::string m_trace;
+    std::vector<std::string> m_statuses;
 };
 
 TEST_F(ShellDevice, HighSpeedPvrIsAnnouncedAndHandedToThePvrTree) {
     StartPvr();
-    m_env->MakeFrame();
-    ASSERT_TRUE(WaitForStatus("attached"));
-    EXPECT_EQ(Frame().GetStatusText(), "TX-PVR 100 has been attached by High speeded USB");
+    MakeFrame();
+    EXPECT_EQ(WaitForStatus("attached"), "TX-PVR 100 has been attached by High speeded USB");
     EXPECT_EQ(Frame().GetSTBTreeView()->GetRootLabel(), "TX-PVR 100 / Tavrix");
     std::string folder;
     EXPECT_TRUE(Frame().GetSTBTreeView()->GetCurrentFolder(folder));
@@ -78,18 +95,16 @@ TEST_F(ShellDevice, FullSpeedPvr) {
         o.highSpeed = false;
         o.product = "SlowBox";
     });
-    m_env->MakeFrame();
-    ASSERT_TRUE(WaitForStatus("attached"));
-    EXPECT_EQ(Frame().GetStatusText(), "SlowBox has been attached by Full speeded USB");
+    MakeFrame();
+    EXPECT_EQ(WaitForStatus("attached"), "SlowBox has been attached by Full speeded USB");
     EXPECT_EQ(Frame().GetDeviceDescriptor().speed, 0u);
     EXPECT_NE(Trace().find("usb speed    ; Full Speed(12MHz)\r\n"), std::string::npos);
 }
 
 TEST_F(ShellDevice, IncompatibleVersionIsRefusedAndTheTreeNotTold) {
     StartPvr([](pvrd::PvrOptions& o) { o.usbVersion = 0x01000000; });
-    m_env->MakeFrame();
-    ASSERT_TRUE(WaitForStatus("attached"));
-    EXPECT_EQ(Frame().GetStatusText(), "TX-PVR 100 has been attached by High speeded USB");
+    MakeFrame();
+    EXPECT_EQ(WaitForStatus("attached"), "TX-PVR 100 has been attached by High speeded USB");
     const auto boxes = MessageBoxes(m_env->User());
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Incompatible PVR unit has been detected.!");
@@ -103,8 +118,8 @@ TEST_F(ShellDevice, IncompatibleVersionIsRefusedAndTheTreeNotTold) {
 
 TEST_F(ShellDevice, RemovalEmptiesThePvrPanes) {
     StartPvr();
-    m_env->MakeFrame();
-    ASSERT_TRUE(WaitForStatus("attached"));
+    MakeFrame();
+    ASSERT_NE(WaitForStatus("attached"), "");
     StbFindData entry{};
     std::strcpy(entry.name, "News_200503211830.AVR");
     entry.kind = STB_ENTRY_FILE;
@@ -113,8 +128,7 @@ TEST_F(ShellDevice, RemovalEmptiesThePvrPanes) {
     ASSERT_EQ(Frame().GetSTBFileListView()->GetItemCount(), 1);
 
     StopPvr();
-    ASSERT_TRUE(WaitForStatus("removed"));
-    EXPECT_EQ(Frame().GetStatusText(), "TX-PVR 100 has been removed...");
+    EXPECT_EQ(WaitForStatus("removed"), "TX-PVR 100 has been removed...");
     EXPECT_EQ(Frame().GetSTBFileListView()->GetItemCount(), 0);
     std::string folder;
     EXPECT_FALSE(Frame().GetSTBTreeView()->GetCurrentFolder(folder));
