@@ -58,15 +58,6 @@ bool ItemHasPath(const CTreeCtrlX& tree, HTREEITEM item, const std::string& path
     return depth == 0 && item != root;
 }
 
-bool IsSelfOrAncestor(const QTreeWidgetItem* candidate, const QTreeWidgetItem* item) {
-    for (const QTreeWidgetItem* it = item; it != nullptr; it = it->parent()) {
-        if (it == candidate) {
-            return true;
-        }
-    }
-    return false;
-}
-
 }  // namespace
 
 CHostTreeView::CHostTreeView(CTavrixDoc* document, QWidget* parent)
@@ -190,7 +181,7 @@ void CHostTreeView::RenameFolder(const std::string& oldPath, const std::string& 
     // The list names its rows' folder by path; if that folder was the renamed
     // one or lies inside it, list it again under its new name.
     HTREEITEM selected = m_tree->GetSelectedItem();
-    if (selected != nullptr && IsSelfOrAncestor(item, selected)) {
+    if (selected != nullptr && CTreeCtrlX::IsSelfOrAncestor(item, selected)) {
         Refresh();
     }
 }

@@ -63,15 +63,6 @@ public:
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
-bool IsSelfOrAncestor(const QTreeWidgetItem* candidate, const QTreeWidgetItem* item) {
-    for (const QTreeWidgetItem* it = item; it != nullptr; it = it->parent()) {
-        if (it == candidate) {
-            return true;
-        }
-    }
-    return false;
-}
-
 }  // namespace
 
 // Draws only the image: the labels are painted over the finished tree in the
@@ -544,7 +535,7 @@ int CTreeCtrlX::GetItemImage(HTREEITEM item) const {
 
 void CTreeCtrlX::DeleteChildren(HTREEITEM item) {
     HTREEITEM selected = GetSelectedItem();
-    if (selected != nullptr && selected != item && IsSelfOrAncestor(item, selected)) {
+    if (selected != nullptr && selected != item && CTreeCtrlX::IsSelfOrAncestor(item, selected)) {
         SelectItem(item);
     }
     const QList<QTreeWidgetItem*> children = item->takeChildren();
@@ -555,7 +546,7 @@ void CTreeCtrlX::RemoveItem(HTREEITEM item) {
     // Like any tree, hand the selection on (next sibling, previous sibling,
     // parent) rather than leave the view without a current folder.
     HTREEITEM selected = GetSelectedItem();
-    if (selected != nullptr && IsSelfOrAncestor(item, selected)) {
+    if (selected != nullptr && CTreeCtrlX::IsSelfOrAncestor(item, selected)) {
         HTREEITEM parent = item->parent();
         const int index =
             parent != nullptr ? parent->indexOfChild(item) : indexOfTopLevelItem(item);
@@ -744,4 +735,13 @@ void CTreeCtrlX::paintEvent(QPaintEvent* event) {
         painter.setPen(textColor);
         painter.drawText(QPoint(textRect.left() + 2, textRect.top() + 1 + fm.ascent()), label);
     }
+}
+
+bool CTreeCtrlX::IsSelfOrAncestor(const QTreeWidgetItem* candidate, const QTreeWidgetItem* item) {
+    for (const QTreeWidgetItem* it = item; it != nullptr; it = it->parent()) {
+        if (it == candidate) {
+            return true;
+        }
+    }
+    return false;
 }

@@ -24,6 +24,9 @@ public:
     static constexpr int kPvrMode = 0;
     static constexpr int kPcMode = 1;
 
+    // True when item is candidate or lies below it.
+    static bool IsSelfOrAncestor(const QTreeWidgetItem* candidate, const QTreeWidgetItem* item);
+
     // Image list indexes.
     static constexpr int kImageFixedDrive = 0;
     static constexpr int kImageRemoteDrive = 1;
