@@ -41,7 +41,9 @@ CMessageTarget::CMessageTarget() {
     HandleTable& t = Handles();
     std::lock_guard lock(t.mutex);
     t.next += 4;
-    m_hWnd = reinterpret_cast<HWND>(t.next);
+    // A handle is a number, never dereferenced; the pointer type only keeps it apart
+    // from other integers.
+    m_hWnd = reinterpret_cast<HWND>(t.next);  // NOLINT(performance-no-int-to-ptr)
     t.targets.emplace(m_hWnd, this);
 }
 

@@ -13,7 +13,7 @@ using UINT_PTR = std::uintptr_t;
 using WPARAM = std::uintptr_t;
 using LPARAM = std::intptr_t;
 using LRESULT = std::intptr_t;
-using HWND = struct HWND__*;
+using HWND = struct WindowHandleTag*;
 
 constexpr UINT WM_TIMER = 0x0113;
 constexpr UINT WM_COMMAND = 0x0111;

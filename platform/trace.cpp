@@ -62,6 +62,8 @@ TraceState& State() {
 // load when off.
 const bool g_initialised = (State(), true);
 
+// The analyzer cannot see that the callers va_start the list it is given.
+// NOLINTBEGIN(clang-analyzer-valist.Uninitialized)
 std::string Format(const char* format, va_list args) {
     va_list copy;
     va_copy(copy, args);
@@ -71,9 +73,12 @@ std::string Format(const char* format, va_list args) {
         return {};
     }
     std::string text(static_cast<std::size_t>(n), '\0');
-    std::vsnprintf(text.data(), text.size() + 1, format, args);
+    va_copy(copy, args);
+    std::vsnprintf(text.data(), text.size() + 1, format, copy);
+    va_end(copy);
     return text;
 }
+// NOLINTEND(clang-analyzer-valist.Uninitialized)
 
 }  // namespace
 

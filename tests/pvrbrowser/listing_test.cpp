@@ -20,6 +20,11 @@ struct BudgetCase {
     int firstRetryCount;  // the number in the first retry text
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const BudgetCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class ListingBudget : public PvrBrowserTest, public ::testing::WithParamInterface<BudgetCase> {};
 
 TEST_P(ListingBudget, PollsOnTimeAndCountsDown) {
@@ -132,6 +137,11 @@ struct DiskCase {
     std::int64_t knownFree;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const DiskCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class ListingDisk : public PvrBrowserTest, public ::testing::WithParamInterface<DiskCase> {};
 
 TEST_P(ListingDisk, StatusShowsFreeMiBAndUsedPercentage) {
@@ -224,6 +234,11 @@ struct RecordingCase {
     bool showHidden;
     std::vector<std::string> rows;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const RecordingCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ListingRecordings : public PvrBrowserTest,
                           public ::testing::WithParamInterface<RecordingCase> {};

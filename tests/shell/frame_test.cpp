@@ -32,6 +32,11 @@ struct LastPathCase {
     const char* savedOnExit;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const LastPathCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class LastPath : public ::testing::TestWithParam<LastPathCase> {};
 
 TEST_P(LastPath, RestoredAtStartAndSavedAtExit) {
@@ -153,6 +158,11 @@ struct BatchEndCase {
     int pcRefreshes;
     bool failureBox;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const BatchEndCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class BatchEnd : public ::testing::TestWithParam<BatchEndCase> {};
 

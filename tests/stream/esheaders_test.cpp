@@ -14,6 +14,11 @@ struct VideoCase {
     const char* diag;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const VideoCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class VideoHeader : public testing::TestWithParam<VideoCase> {};
 
 TEST_P(VideoHeader, ReadsAspectRateAndBitRate) {
@@ -88,6 +93,11 @@ struct AudioCase {
     const char* diag;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const AudioCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class AudioHeader : public testing::TestWithParam<AudioCase> {};
 
 TEST_P(AudioHeader, ReadsLayerRateAndFrequency) {
@@ -131,6 +141,11 @@ struct Ac3Case {
     int expectRate;
     int expectFrameSize;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const Ac3Case& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Ac3Header : public testing::TestWithParam<Ac3Case> {};
 

@@ -80,6 +80,11 @@ struct SplitCase {
     std::vector<std::size_t> sizes;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const SplitCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class IpackSplit : public testing::TestWithParam<SplitCase> {};
 
 TEST_P(IpackSplit, AudioPacketLeavesInTheseSizes) {
