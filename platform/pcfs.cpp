@@ -144,12 +144,12 @@ std::string ReadSmallFile(const std::string& path) {
 }
 
 std::vector<Drive> BuildDriveTable() {
-    if (const char* spec = std::getenv("TAVRIX_DRIVES"); spec != nullptr) {
-        auto table = ParseDriveSpec(spec);
+    if (const char* driveText = std::getenv("TAVRIX_DRIVES"); driveText != nullptr) {
+        auto table = ParseDriveSpec(driveText);
         if (!table) {
             // An unreadable table maps nothing rather than falling back to the
             // host's root: a test that meant a private C: must not reach the real one.
-            TRACE("TAVRIX_DRIVES is malformed: %s\n", spec);
+            TRACE("TAVRIX_DRIVES is malformed: %s\n", driveText);
             return {};
         }
         return *table;
@@ -404,15 +404,15 @@ std::string Drive::Root() const {
     return std::string(1, letter) + ":\\";
 }
 
-std::optional<std::vector<Drive>> ParseDriveSpec(std::string_view spec) {
+std::optional<std::vector<Drive>> ParseDriveSpec(std::string_view driveText) {
     std::vector<Drive> drives;
     std::size_t pos = 0;
-    while (pos <= spec.size()) {
-        std::size_t end = spec.find(',', pos);
+    while (pos <= driveText.size()) {
+        std::size_t end = driveText.find(',', pos);
         if (end == std::string_view::npos) {
-            end = spec.size();
+            end = driveText.size();
         }
-        const std::string_view item = spec.substr(pos, end - pos);
+        const std::string_view item = driveText.substr(pos, end - pos);
         pos = end + 1;
         if (item.empty()) {
             continue;

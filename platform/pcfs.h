@@ -52,7 +52,7 @@ std::vector<std::string> GetLogicalDriveStrings();
 DriveType GetDriveType(std::string_view root);
 
 // Parses TAVRIX_DRIVES-style text into a table; nullopt when malformed.
-std::optional<std::vector<Drive>> ParseDriveSpec(std::string_view spec);
+std::optional<std::vector<Drive>> ParseDriveSpec(std::string_view driveText);
 // Classifies the entries of a mount table text (/proc/self/mounts format). The
 // sysfs root is where block devices are looked up for their removable flag.
 std::vector<Drive> DrivesFromMounts(std::string_view mounts, const std::string& sysfsRoot);

@@ -27,9 +27,9 @@ public:
         std::filesystem::create_directories(m_base + "/c");
         std::filesystem::create_directories(m_base + "/d");
         std::filesystem::create_directories(m_base + "/f");
-        const std::string spec = "C=" + m_base + "/c,D:removable=" + m_base +
-                                 "/d,E:cdrom=" + m_base + "/nodisc,F:remote=" + m_base + "/f";
-        setenv("TAVRIX_DRIVES", spec.c_str(), 1);
+        const std::string driveText = "C=" + m_base + "/c,D:removable=" + m_base +
+                                      "/d,E:cdrom=" + m_base + "/nodisc,F:remote=" + m_base + "/f";
+        setenv("TAVRIX_DRIVES", driveText.c_str(), 1);
         platform::ReloadDriveTable();
     }
     ~ControlDrives() {

@@ -18,8 +18,8 @@ public:
         m_base = made != nullptr ? made : "";
         std::filesystem::create_directories(m_base + "/c");
         std::filesystem::create_directories(m_base + "/d");
-        const std::string spec = "C=" + m_base + "/c,D:removable=" + m_base + "/d";
-        setenv("TAVRIX_DRIVES", spec.c_str(), 1);
+        const std::string driveText = "C=" + m_base + "/c,D:removable=" + m_base + "/d";
+        setenv("TAVRIX_DRIVES", driveText.c_str(), 1);
         platform::ReloadDriveTable();
     }
     ~PrivateDrives() {
