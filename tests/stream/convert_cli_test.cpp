@@ -112,8 +112,9 @@ struct CliFailure {
 };
 
 // Names the case in test listings instead of dumping its bytes.
-void PrintTo(const CliFailure& c, std::ostream* os) { *os << c.name; }
-
+void PrintTo(const CliFailure& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ConvertCliFailure : public ConvertCli, public testing::WithParamInterface<CliFailure> {};
 
