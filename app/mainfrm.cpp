@@ -378,16 +378,8 @@ CMainFrame::Pane CMainFrame::GetActivePane() const {
 }
 
 CMainFrame::Pane CMainFrame::GetActiveTreePane() const {
-    if (!m_created) {
-        return Pane::None;
-    }
-    if (m_stbTree->HasFocus()) {
-        return Pane::StbTree;
-    }
-    if (m_hostTree->HasFocus()) {
-        return Pane::HostTree;
-    }
-    return Pane::None;
+    const Pane pane = GetActivePane();
+    return pane == Pane::StbTree || pane == Pane::HostTree ? pane : Pane::None;
 }
 
 QWidget* CMainFrame::GetPane(Pane pane) const {

@@ -15,6 +15,7 @@
 #include "platform/syscolor.h"
 #include "platform/trace.h"
 #include "platform/user.h"
+#include "support/tracecapture.h"
 
 namespace {
 
@@ -44,20 +45,6 @@ std::string Chain(const CTreeCtrlX& tree, HTREEITEM item) {
     }
     return chain;
 }
-
-class TraceCapture {
-public:
-    TraceCapture() {
-        platform::SetTraceSink([this](std::string_view line) { m_text += line; });
-    }
-    ~TraceCapture() { platform::SetTraceSink(nullptr); }
-    TraceCapture(const TraceCapture&) = delete;
-    TraceCapture& operator=(const TraceCapture&) = delete;
-    const std::string& Text() const { return m_text; }
-
-private:
-    std::string m_text;
-};
 
 class UserCapture {
 public:

@@ -17,6 +17,7 @@
 #include "platform/message.h"
 #include "platform/trace.h"
 #include "platform_gui/privatedrive.h"
+#include "support/tracecapture.h"
 
 class PcPanes {
 public:
@@ -77,20 +78,6 @@ public:
 
 private:
     QWidget m_window;
-};
-
-class TraceCapture {
-public:
-    TraceCapture() {
-        platform::SetTraceSink([this](std::string_view line) { m_text += line; });
-    }
-    ~TraceCapture() { platform::SetTraceSink(nullptr); }
-    TraceCapture(const TraceCapture&) = delete;
-    TraceCapture& operator=(const TraceCapture&) = delete;
-    const std::string& Text() const { return m_text; }
-
-private:
-    std::string m_text;
 };
 
 // Stands in for the main window: records the messages it is sent.
