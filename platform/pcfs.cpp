@@ -835,6 +835,31 @@ std::int64_t PcFile::Read(void* buffer, std::size_t count) {
     return static_cast<std::int64_t>(done);
 }
 
+std::int64_t PcFile::ReadAt(void* buffer, std::size_t count, std::int64_t offset) const {
+    if (m_fd < 0 || offset < 0) {
+        t_lastError = m_fd < 0 ? EBADF : EINVAL;
+        return -1;
+    }
+    auto* out = static_cast<char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::pread(m_fd, out + done, count - done,
+                                  static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            t_lastError = errno;
+            return -1;
+        }
+        if (n == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return static_cast<std::int64_t>(done);
+}
+
 bool PcFile::Write(const void* buffer, std::size_t count) {
     if (m_fd < 0) {
         return Fail(EBADF);

@@ -139,6 +139,9 @@ public:
 
     // Reads up to count bytes, fewer only at the end of the file; -1 on error.
     std::int64_t Read(void* buffer, std::size_t count);
+    // The same at a given offset, leaving the position alone; several threads
+    // may read one file this way at once.
+    std::int64_t ReadAt(void* buffer, std::size_t count, std::int64_t offset) const;
     // Writes all count bytes; false (and an unknown part written) on error.
     bool Write(const void* buffer, std::size_t count);
     // Moves the position; returns the new position or -1.

@@ -7,7 +7,7 @@
 #include <memory>
 #include <new>
 
-#include "app/stream/backgroundwriter.h"
+#include "app/stream/backgroundfiles.h"
 #include "app/stream/tsreader.h"
 #include "platform/pcfs.h"
 #include "platform/thread.h"
@@ -17,9 +17,6 @@ namespace {
 
 constexpr const char* kCaption = "Tavrix";
 constexpr std::size_t kWorkerStack = 20480;
-// The engine works in 1880-byte blocks; the source is read in larger pieces so
-// the system calls do not dominate.
-constexpr std::size_t kIoBufferSize = 256 * 1024;
 
 char g_sourcePath[kConvertSourcePathSize];
 char g_targetPath[kConvertTargetPathSize];
@@ -43,73 +40,28 @@ void tell_user(const char* text) {
     MessageBox(g_notify, text, kCaption, MB_OK | MB_ICONSTOP);
 }
 
-// The source, read through a buffer that the engine takes its blocks from in
-// place; the converted count follows what the engine has taken, which is the
-// source's read position as it sees it.
-struct SourceReader {
-    platform::PcFile file;
-    std::unique_ptr<std::uint8_t[]> buffer;
-    std::size_t pos = 0;
-    std::size_t len = 0;
+// The engine's source and sink over the conversion's files; the converted
+// count follows what the engine has taken, which is the source's read position
+// as it sees it.
+struct Files : BackgroundFiles {
     std::int64_t position = 0;
 
-    // Makes want bytes (at most the buffer's size) available from pos, or all
-    // that is left before the end of the file. False when a read failed.
-    bool Fill(std::size_t want) {
-        if (len - pos >= want) {
-            return true;
+    long Count(long n) {
+        if (n > 0) {
+            position += n;
+            g_converted.store(position, std::memory_order_relaxed);
         }
-        // Blocks straddle buffer refills: keep the unread tail at the front.
-        std::memmove(buffer.get(), buffer.get() + pos, len - pos);
-        len -= pos;
-        pos = 0;
-        while (len < want) {
-            const std::int64_t r = file.Read(buffer.get() + len, kIoBufferSize - len);
-            if (r < 0) {
-                return false;
-            }
-            if (r == 0) {
-                break;
-            }
-            len += static_cast<std::size_t>(r);
-        }
-        return true;
+        return n;
     }
 
-    long Count(std::size_t n) {
-        position += static_cast<std::int64_t>(n);
-        g_converted.store(position, std::memory_order_relaxed);
-        return static_cast<long>(n);
+    static long ReadFn(void* ctx, std::uint8_t* out, std::size_t want) {
+        auto* self = static_cast<Files*>(ctx);
+        return self->Count(self->Read(out, want));
     }
 
-    static long Read(void* ctx, std::uint8_t* out, std::size_t want) {
-        auto* self = static_cast<SourceReader*>(ctx);
-        std::size_t given = 0;
-        while (given < want) {
-            if (self->pos == self->len && !self->Fill(1)) {
-                return -1;
-            }
-            if (self->pos == self->len) {
-                break;
-            }
-            const std::size_t n = std::min(want - given, self->len - self->pos);
-            std::memcpy(out + given, self->buffer.get() + self->pos, n);
-            self->pos += n;
-            given += n;
-        }
-        return self->Count(given);
-    }
-
-    static long Borrow(void* ctx, const std::uint8_t** data, std::size_t want) {
-        auto* self = static_cast<SourceReader*>(ctx);
-        want = std::min(want, kIoBufferSize);
-        if (!self->Fill(want)) {
-            return -1;
-        }
-        const std::size_t n = std::min(want, self->len - self->pos);
-        *data = self->buffer.get() + self->pos;
-        self->pos += n;
-        return self->Count(n);
+    static long BorrowFn(void* ctx, const std::uint8_t** data, std::size_t want) {
+        auto* self = static_cast<Files*>(ctx);
+        return self->Count(self->Borrow(data, want));
     }
 };
 
@@ -156,25 +108,24 @@ bool fail() {
 bool convert() {
     g_converted = 0;
 
-    auto reader = std::make_unique<SourceReader>();
-    if (!reader->file.Open(g_sourcePath, platform::PcFile::Mode::Read)) {
+    auto files = std::make_unique<Files>();
+    if (!files->OpenSource(g_sourcePath)) {
         tell_user("The source file cannot be opened.");
         return fail();
     }
-    auto writer = std::make_unique<BackgroundWriter>();
-    if (!writer->Open(g_targetPath)) {
+    if (!files->OpenTarget(g_targetPath)) {
         tell_user("Can't open the target file");
         return fail();
     }
 
-    const std::int64_t size = reader->file.Size();
+    const std::int64_t size = files->Source().Size();
     g_total = size < 0 ? 0 : size;
     const auto total = static_cast<std::uint64_t>(g_total.load());
     send_to_notify(WM_CONVERT_TOTAL, static_cast<WPARAM>(total >> 32),
                    static_cast<LPARAM>(total & 0xFFFFFFFFu));
 
     std::uint8_t header[kAvrHeaderSize];
-    const std::int64_t got = reader->file.Read(header, sizeof header);
+    const std::int64_t got = files->Source().Read(header, sizeof header);
     if (got < 0) {
         tell_user("The source file cannot be read.");
         return fail();
@@ -185,15 +136,14 @@ bool convert() {
     }
     // Offset 6 holds a word nothing uses; offset 8 is where the stream begins.
     const int streamOffset = (header[8] << 8) | header[9];
-    if (reader->file.Seek(streamOffset) < 0) {
+    if (files->Source().Seek(streamOffset) < 0) {
         tell_user("The source file cannot be read.");
         return fail();
     }
-    reader->position = streamOffset;
+    files->position = streamOffset;
     g_converted = streamOffset;
 
-    reader->buffer.reset(new (std::nothrow) std::uint8_t[kIoBufferSize]);
-    if (!reader->buffer || !writer->Start()) {
+    if (!files->Start()) {
         tell_user("There is not enough memory for the conversion.");
         return fail();
     }
@@ -202,11 +152,11 @@ bool convert() {
     g_stopEventExists = true;
 
     stream_io io;
-    io.read = &SourceReader::Read;
-    io.read_ctx = reader.get();
-    io.borrow = &SourceReader::Borrow;
-    io.write = &BackgroundWriter::Sink;
-    io.write_ctx = writer.get();
+    io.read = &Files::ReadFn;
+    io.read_ctx = files.get();
+    io.borrow = &Files::BorrowFn;
+    io.write = &BackgroundFiles::Sink;
+    io.write_ctx = files.get();
     io.stop_requested = &stop_signalled;
     const ts_result result = convert_transport_stream(io, 0, 0, 1);
 
@@ -214,7 +164,7 @@ bool convert() {
         tell_user("The source file cannot be read.");
         return fail();
     }
-    if (result == ts_result::write_error || !writer->Finish()) {
+    if (result == ts_result::write_error || !files->Finish()) {
         tell_user("The target file cannot be written.");
         return fail();
     }
@@ -224,8 +174,7 @@ bool convert() {
     }
 
     send_to_notify(WM_CONVERT_DONE);
-    reader->file.Close();
-    writer->Close();
+    files->Close();
     g_stopEventExists = false;
     g_converted = g_total.load();
     return true;
