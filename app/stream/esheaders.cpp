@@ -1,5 +1,6 @@
 #include "app/stream/esheaders.h"
 
+#include <cstring>
 #include <iterator>
 
 #include "app/stream/streamdiag.h"
@@ -64,14 +65,29 @@ constexpr int kAc3Words[3][19] = {
 
 int parse_video_sequence_header(const std::uint8_t* b, int length, VideoStreamInfo* info,
                                 bool diagnostics) {
-    int i = 0;
-    while (i + 4 < length &&
-           !(b[i] == 0x00 && b[i + 1] == 0x00 && b[i + 2] == 0x01 && b[i + 3] == 0xB3)) {
-        ++i;
-    }
-    if (i + 4 >= length) {
+    // Until the first header turns up every video packet is searched, which on
+    // a recording that starts mid-sequence is megabytes: look for the rare last
+    // byte of the start code with memchr, not byte by byte. The code must end
+    // before the buffer's last byte, as it always has.
+    if (length < 5) {
         return -1;
     }
+    const std::uint8_t* at = b + 3;
+    const std::uint8_t* const end = b + length - 1;
+    for (;;) {
+        at = static_cast<const std::uint8_t*>(
+            std::memchr(at, 0xB3, static_cast<std::size_t>(end - at)));
+        if (at == nullptr) {
+            return -1;
+        }
+        if (at[-1] == 0x01 && at[-2] == 0x00 && at[-3] == 0x00) {
+            break;
+        }
+        if (++at >= end) {
+            return -1;
+        }
+    }
+    const int i = static_cast<int>(at - 3 - b);
     // The fields used end well before the 12th byte; requiring that many keeps a
     // header cut by the end of the buffer from being half read.
     const int h = i + 4;

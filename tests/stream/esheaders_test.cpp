@@ -83,6 +83,18 @@ TEST(VideoHeader, RejectsAspectZeroAndHeadersCutByTheEnd) {
     EXPECT_EQ(parse_video_sequence_header(none.data(), 200, &info, false), -1);
 }
 
+TEST(VideoHeader, FindsTheStartCodePastLoneAndPartialOnes) {
+    // 0xB3 at the very start, after 00 01, after 00 00 02 and after 01 00 00:
+    // none of them ends a start code.
+    const Bytes decoys{0xB3, 0x00, 0xB3, 0x00, 0x01, 0xB3, 0x00, 0x00,
+                       0x02, 0xB3, 0x01, 0x00, 0xB3, 0xB3, 0x00, 0x00};
+    const Bytes buf = Concat({decoys, SequenceHeader(720, 576, 2, 3, 6000000)});
+    VideoStreamInfo info;
+    EXPECT_EQ(parse_video_sequence_header(buf.data(), static_cast<int>(buf.size()), &info, false),
+              static_cast<int>(decoys.size()));
+    EXPECT_EQ(info.aspect, 133);
+}
+
 struct AudioCase {
     const char* name;
     Bytes header;
