@@ -1,13 +1,15 @@
 #include "platform/message.h"
 
-#include <QCoreApplication>
-#include <QThread>
-
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
+#include <utility>
+
+#include "platform/uiloop.h"
 
 namespace {
 
@@ -83,23 +85,43 @@ bool PostMessage(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
 namespace platform {
 
+namespace {
+
+// Constant-initialised, so a loop installed from another file's static
+// initialiser is never overwritten by this file's own initialisation.
+constinit std::atomic<UiLoop*> g_uiLoop{nullptr};
+
+// The installed loop when it can run work, else nullptr.
+UiLoop* ActiveLoop() {
+    UiLoop* loop = g_uiLoop.load(std::memory_order_acquire);
+    return loop != nullptr && loop->Active() ? loop : nullptr;
+}
+
+}  // namespace
+
+void SetUiLoop(UiLoop* loop) {
+    g_uiLoop.store(loop, std::memory_order_release);
+}
+
+bool HasUiLoop() {
+    return ActiveLoop() != nullptr;
+}
+
 bool IsUiThread() {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (app == nullptr) {
+    UiLoop* loop = ActiveLoop();
+    if (loop == nullptr) {
         // Without an application object (the command-line tools) the main
         // thread plays the part.
         static const std::thread::id mainThread = std::this_thread::get_id();
         return std::this_thread::get_id() == mainThread;
     }
-    return QThread::currentThread() == app->thread();
+    return loop->IsUiThread();
 }
 
 void PostToUiThread(std::function<void()> fn) {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (app == nullptr) {
-        return;
+    if (UiLoop* loop = ActiveLoop()) {
+        loop->Post(std::move(fn));
     }
-    QMetaObject::invokeMethod(app, std::move(fn), Qt::QueuedConnection);
 }
 
 namespace {
@@ -129,7 +151,7 @@ bool RunOnUiThread(const std::function<void()>& fn) {
         fn();
         return true;
     }
-    if (QCoreApplication::instance() == nullptr) {
+    if (!HasUiLoop()) {
         return false;
     }
     auto state = std::make_shared<Completion>();
@@ -148,19 +170,21 @@ bool RunOnUiThread(const std::function<void()>& fn) {
 }
 
 void ProcessMessages(int maxMs) {
-    if (QCoreApplication::instance() == nullptr || !IsUiThread()) {
+    UiLoop* loop = ActiveLoop();
+    if (loop == nullptr || !loop->IsUiThread()) {
         return;
     }
-    QCoreApplication::processEvents(QEventLoop::AllEvents, maxMs);
+    loop->ProcessFor(maxMs);
 }
 
 bool WaitProcessingMessages(const std::function<bool()>& done, int timeoutMs) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
-    const bool pump = IsUiThread() && QCoreApplication::instance() != nullptr;
+    UiLoop* loop = ActiveLoop();
+    const bool pump = loop != nullptr && loop->IsUiThread();
     for (;;) {
         if (pump) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents);
+            loop->ProcessPending();
         }
         if (done()) {
             return true;

@@ -56,8 +56,12 @@ bool PostMessage(HWND hWnd, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 
 namespace platform {
 
+// True when a UI event loop is installed and can run work (the Qt one once the
+// application object exists). Without one, calls stay on the calling thread.
+bool HasUiLoop();
+
 // True on the thread that runs the user interface (the one that owns the Qt
-// application object).
+// application object; the main thread when there is no UI loop).
 bool IsUiThread();
 
 // Runs fn on the UI thread: directly when called there, else queued; blocks

@@ -46,7 +46,11 @@ void* CThread::Entry(void* arg) {
         setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), nice);
     }
     self->m_fn();
-    self->m_running.store(false);
+    {
+        std::lock_guard lock(self->m_endMutex);
+        self->m_running.store(false);
+        self->m_endCv.notify_all();
+    }
     return nullptr;
 }
 
@@ -54,8 +58,19 @@ bool CThread::Wait(int timeoutMs) {
     if (m_joined) {
         return true;
     }
-    if (!WaitProcessingMessages([this] { return !m_running.load(); }, timeoutMs)) {
-        return false;
+    if (IsUiThread() && HasUiLoop()) {
+        // A worker may be sending to this thread or asking the user meanwhile.
+        if (!WaitProcessingMessages([this] { return !m_running.load(); }, timeoutMs)) {
+            return false;
+        }
+    } else {
+        std::unique_lock lock(m_endMutex);
+        const auto ended = [this] { return !m_running.load(); };
+        if (timeoutMs < 0) {
+            m_endCv.wait(lock, ended);
+        } else if (!m_endCv.wait_for(lock, std::chrono::milliseconds(timeoutMs), ended)) {
+            return false;
+        }
     }
     pthread_join(m_thread, nullptr);
     m_joined = true;

@@ -44,6 +44,9 @@ private:
     bool m_joined = false;
     std::size_t m_stackSize = 0;
     std::atomic<bool> m_running{true};
+    // Signals the end of the thread to a waiter that does not handle messages.
+    std::mutex m_endMutex;
+    std::condition_variable m_endCv;
     std::function<void()> m_fn;
     ThreadPriority m_priority = ThreadPriority::Normal;
 };

@@ -1,7 +1,5 @@
 #include "platform/user.h"
 
-#include <QCoreApplication>
-
 #include <atomic>
 
 namespace platform {
@@ -116,9 +114,9 @@ std::optional<std::string> ScriptedUser::GetSaveFileName(HWND, const FileDialogR
 int MessageBox(HWND owner, const std::string& text, const std::string& caption, unsigned type) {
     int answer = IDCANCEL;
     auto ask = [&] { answer = platform::TheUser().ShowMessageBox(owner, text, caption, type); };
-    // Without an application object there is no UI thread to carry the call to;
-    // the console user answers on the calling thread.
-    if (QCoreApplication::instance() == nullptr) {
+    // Without a UI loop there is no UI thread to carry the call to; the console
+    // user answers on the calling thread.
+    if (!platform::HasUiLoop()) {
         ask();
     } else {
         platform::RunOnUiThread(ask);

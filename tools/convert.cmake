@@ -1,6 +1,6 @@
 # tavrix-convert: converts a PVR recording to an MPEG-2 program stream.
 add_library(tavrix_console_user STATIC ${CMAKE_CURRENT_LIST_DIR}/consoleuser.cpp)
-target_link_libraries(tavrix_console_user PUBLIC platform)
+target_link_libraries(tavrix_console_user PUBLIC platform_core)
 
 add_executable(tavrix-convert ${CMAKE_CURRENT_LIST_DIR}/tavrix-convert.cpp)
 target_link_libraries(tavrix-convert PRIVATE stream tavrix_console_user)

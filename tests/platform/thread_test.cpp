@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <thread>
 
 #include "platform/recorder.h"
 #include "platform/thread.h"
@@ -104,4 +105,22 @@ TEST(Threads, AutoResetEventReleasesOneWait) {
     ASSERT_TRUE(worker->Wait(10000));
     EXPECT_TRUE(released.load());
     EXPECT_FALSE(event.TryWait());
+}
+
+TEST(Threads, WaitOffTheUiThreadTimesOutThenJoins) {
+    platform::CEvent release;
+    auto worker = CThread::Start([&] { release.Wait(10000); }, 0);
+    ASSERT_TRUE(worker);
+    bool early = true;
+    bool joined = false;
+    // Another thread than the UI thread: this wait handles no messages.
+    std::thread waiter([&] {
+        early = worker->Wait(20);
+        release.Set();
+        joined = worker->Wait(10000);
+    });
+    waiter.join();
+    EXPECT_FALSE(early);
+    EXPECT_TRUE(joined);
+    EXPECT_FALSE(worker->IsRunning());
 }
