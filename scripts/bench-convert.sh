@@ -36,6 +36,7 @@ ls -l "$work/rec.ts" "$work/rec.AVR" >&2
 # microsecond clock: time's own figure has a resolution of 10 ms, too coarse for
 # runs of a tenth of a second.
 timed() {
+    sync  # every run starts with nothing left to flush
     local start=$EPOCHREALTIME
     /usr/bin/time -f '%M' -o "$work/time.txt" "$@" >/dev/null 2>"$work/err.txt" ||
         { cat "$work/err.txt" >&2; exit 1; }
@@ -51,8 +52,11 @@ run_ffmpeg() {
 }
 run_cat() { timed sh -c 'cat "$1" >"$2"' cat "$work/rec.AVR" "$work/out.cat"; rm -f "$work/out.cat"; }
 
-# A warm-up pass so every run reads from the page cache.
+# A warm-up pass so every run reads from the page cache, and the inputs
+# written out, so that the kernel flushing them does not take a core from
+# whichever run it overlaps.
 cat "$work/rec.AVR" "$work/rec.ts" >/dev/null
+sync
 conv=() ffm=() cats=() peak=0
 for ((i = 1; i <= rounds; i++)); do
     read -r t m < <(run_convert); conv+=("$t"); ((m > peak)) && peak=$m

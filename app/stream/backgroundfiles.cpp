@@ -20,6 +20,7 @@ constexpr std::size_t kTargetRing = BackgroundFiles::kChunkSize * BackgroundFile
 constexpr std::size_t kHugePage = 2 * 1024 * 1024;
 constexpr std::size_t kMemorySize =
     (kSourceRing + kTargetRing + kHugePage - 1) / kHugePage * kHugePage;
+static_assert(kMemorySize == kHugePage, "the rings no longer fit one huge page");
 
 void relax() {
 #if defined(__x86_64__) || defined(__i386__)

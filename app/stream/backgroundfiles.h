@@ -27,7 +27,9 @@
 
 class BackgroundFiles {
 public:
-    static constexpr std::size_t kChunkSize = 256 * 1024;
+    // With the room in front of each source chunk, both rings fit in one
+    // 2 MiB huge page: a second one cost a visible pause to fault in.
+    static constexpr std::size_t kChunkSize = 252 * 1024;
     static constexpr int kChunks = 4;  // in each ring
     // The most one Borrow hands out: a block that straddles two source chunks
     // is put together in the room in front of the second.
