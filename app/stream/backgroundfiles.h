@@ -28,7 +28,7 @@
 class BackgroundFiles {
 public:
     // With the room in front of each source chunk, both rings fit in one
-    // 2 MiB huge page: a second one cost a visible pause to fault in.
+    // 2 MiB huge page, so at most one has to be faulted in.
     static constexpr std::size_t kChunkSize = 252 * 1024;
     static constexpr int kChunks = 4;  // in each ring
     // The most one Borrow hands out: a block that straddles two source chunks
