@@ -58,19 +58,28 @@ run_cat() { stdout_to="$work/out.cat" timed cat "$work/rec.AVR"; rm -f "$work/ou
 # whichever run it overlaps.
 cat "$work/rec.AVR" "$work/rec.ts" >/dev/null
 sync
-conv=() ffm=() cats=() peak=0
+# ffmpeg first, then tavrix-convert and cat back to back, their order swapped
+# every round, so that each round's pair ran under the same conditions: the
+# machine's speed drifts between minutes by more than the margins measured.
+conv=() ffm=() cats=() ratios=() peak=0
 for ((i = 1; i <= rounds; i++)); do
-    read -r t m < <(run_convert); conv+=("$t"); ((m > peak)) && peak=$m
     read -r t _ < <(run_ffmpeg); ffm+=("$t")
-    read -r t _ < <(run_cat); cats+=("$t")
+    if ((i % 2)); then
+        read -r t m < <(run_convert); conv+=("$t"); ((m > peak)) && peak=$m
+        read -r t _ < <(run_cat); cats+=("$t")
+    else
+        read -r t _ < <(run_cat); cats+=("$t")
+        read -r t m < <(run_convert); conv+=("$t"); ((m > peak)) && peak=$m
+    fi
+    ratios+=("$(awk -v c="${conv[-1]}" -v k="${cats[-1]}" 'BEGIN { printf "%.3f", c / k }')")
     echo "round $i: tavrix-convert ${conv[-1]} s, ffmpeg ${ffm[-1]} s, cat ${cats[-1]} s" >&2
 done
 
 median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-c=$(median "${conv[@]}") f=$(median "${ffm[@]}") k=$(median "${cats[@]}")
+c=$(median "${conv[@]}") f=$(median "${ffm[@]}") k=$(median "${cats[@]}") r=$(median "${ratios[@]}")
 echo "median seconds: tavrix-convert $c, ffmpeg remux $f, cat $k"
-awk -v c="$c" -v f="$f" -v k="$k" 'BEGIN {
+awk -v c="$c" -v f="$f" -v k="$k" -v r="$r" 'BEGIN {
     printf "ffmpeg / tavrix-convert = %.2fx (target >= 2)\n", f / c
-    printf "tavrix-convert / cat    = %.2fx (target <= 1.3)\n", c / k
+    printf "tavrix-convert / cat    = %.2fx (target <= 1.3); median of the rounds\x27 own ratios %.2fx\n", c / k, r
 }'
 echo "tavrix-convert peak memory: $((peak / 1024)) MB ($peak kB; target < 16 MB)"
