@@ -811,15 +811,16 @@ void PcFile::Close() {
     }
 }
 
-std::int64_t PcFile::Read(void* buffer, std::size_t count) {
-    if (m_fd < 0) {
-        t_lastError = EBADF;
-        return -1;
-    }
+namespace {
+
+// Reads until count bytes are in or the file ends, through call(out, want,
+// done), which reads once at the place done bytes on; -1 on an error.
+template <typename ReadOnce>
+std::int64_t ReadFully(void* buffer, std::size_t count, ReadOnce call) {
     auto* out = static_cast<char*>(buffer);
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t n = ::read(m_fd, out + done, count - done);
+        const ssize_t n = call(out + done, count - done, done);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -835,29 +836,27 @@ std::int64_t PcFile::Read(void* buffer, std::size_t count) {
     return static_cast<std::int64_t>(done);
 }
 
+}  // namespace
+
+std::int64_t PcFile::Read(void* buffer, std::size_t count) {
+    if (m_fd < 0) {
+        t_lastError = EBADF;
+        return -1;
+    }
+    return ReadFully(buffer, count, [this](char* out, std::size_t want, std::size_t) {
+        return ::read(m_fd, out, want);
+    });
+}
+
 std::int64_t PcFile::ReadAt(void* buffer, std::size_t count, std::int64_t offset) const {
     if (m_fd < 0 || offset < 0) {
         t_lastError = m_fd < 0 ? EBADF : EINVAL;
         return -1;
     }
-    auto* out = static_cast<char*>(buffer);
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::pread(m_fd, out + done, count - done,
-                                  static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            t_lastError = errno;
-            return -1;
-        }
-        if (n == 0) {
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return static_cast<std::int64_t>(done);
+    return ReadFully(buffer, count, [this, offset](char* out, std::size_t want, std::size_t done) {
+        return ::pread(m_fd, out, want,
+                       static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
+    });
 }
 
 bool PcFile::Write(const void* buffer, std::size_t count) {
