@@ -302,10 +302,5 @@ void BackgroundFiles::StopThread() {
     }
     m_closing.store(true);
     Notify();
-    // The join checks for the end in whole milliseconds; a thread seen to have
-    // ended is joined at once.
-    for (int i = 0; i < kPolls && m_thread->IsRunning(); ++i) {
-        relax();
-    }
     m_thread.reset();  // joins
 }
