@@ -1,11 +1,9 @@
 #include "app/stream/conversion.h"
 
-#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <new>
 
 #include "app/stream/backgroundfiles.h"
 #include "app/stream/tsreader.h"
