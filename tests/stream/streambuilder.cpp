@@ -11,6 +11,23 @@ Bytes PtsField(std::int64_t t, std::uint8_t prefix) {
             static_cast<std::uint8_t>(t >> 7), static_cast<std::uint8_t>(((t & 0x7F) << 1) | 1)};
 }
 
+namespace {
+
+// Start code, stream id and length field, then the header and the data.
+Bytes Pes(std::uint8_t id, std::size_t length, const Bytes& header, const Bytes& data) {
+    Bytes pes = {0x00,
+                 0x00,
+                 0x01,
+                 id,
+                 static_cast<std::uint8_t>(length >> 8),
+                 static_cast<std::uint8_t>(length & 0xFF)};
+    pes.insert(pes.end(), header.begin(), header.end());
+    pes.insert(pes.end(), data.begin(), data.end());
+    return pes;
+}
+
+}  // namespace
+
 Bytes Mpeg2Pes(std::uint8_t id, const Bytes& data, std::optional<std::int64_t> pts,
                bool unbounded) {
     Bytes header = {0x80, static_cast<std::uint8_t>(pts ? 0x80 : 0x00),
@@ -19,40 +36,16 @@ Bytes Mpeg2Pes(std::uint8_t id, const Bytes& data, std::optional<std::int64_t> p
         const Bytes field = PtsField(*pts);
         header.insert(header.end(), field.begin(), field.end());
     }
-    const std::size_t length = unbounded ? 0 : header.size() + data.size();
-    Bytes pes = {0x00,
-                 0x00,
-                 0x01,
-                 id,
-                 static_cast<std::uint8_t>(length >> 8),
-                 static_cast<std::uint8_t>(length & 0xFF)};
-    pes.insert(pes.end(), header.begin(), header.end());
-    pes.insert(pes.end(), data.begin(), data.end());
-    return pes;
+    return Pes(id, unbounded ? 0 : header.size() + data.size(), header, data);
 }
 
 Bytes Mpeg1Pes(std::uint8_t id, const Bytes& data, std::optional<std::int64_t> pts) {
     const Bytes header = pts ? PtsField(*pts) : Bytes{0x0F};
-    const std::size_t length = header.size() + data.size();
-    Bytes pes = {0x00,
-                 0x00,
-                 0x01,
-                 id,
-                 static_cast<std::uint8_t>(length >> 8),
-                 static_cast<std::uint8_t>(length & 0xFF)};
-    pes.insert(pes.end(), header.begin(), header.end());
-    pes.insert(pes.end(), data.begin(), data.end());
-    return pes;
+    return Pes(id, header.size() + data.size(), header, data);
 }
 
 Bytes SkippedPes(std::uint8_t id, int size) {
-    const int length = size - 6;
-    Bytes pes = {0x00,
-                 0x00,
-                 0x01,
-                 id,
-                 static_cast<std::uint8_t>(length >> 8),
-                 static_cast<std::uint8_t>(length & 0xFF)};
+    Bytes pes = Pes(id, static_cast<std::size_t>(size - 6), {}, {});
     pes.resize(static_cast<std::size_t>(size), 0xFF);
     return pes;
 }
