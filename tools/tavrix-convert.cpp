@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "app/stream/conversion.h"
 #include "platform/pcfs.h"
 #include "platform/thread.h"
+#include "stream/conversion.h"
 #include "tools/consoleuser.h"
 
 namespace {

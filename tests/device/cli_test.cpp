@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "pvrfixture.h"
+#include "support/pvrfixture.h"
 
 namespace {
 

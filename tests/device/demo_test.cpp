@@ -2,7 +2,7 @@
 #include <cstdlib>
 
 #include "emulator/demodisk.h"
-#include "pvrfixture.h"
+#include "support/pvrfixture.h"
 
 namespace {
 

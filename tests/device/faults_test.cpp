@@ -8,7 +8,7 @@
 #include <cstring>
 #include <thread>
 
-#include "pvrfixture.h"
+#include "support/pvrfixture.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // File commands against the emulated PVR, recordings included.
-#include "pvrfixture.h"
+#include "support/pvrfixture.h"
 
 namespace {
 

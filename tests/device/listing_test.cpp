@@ -1,5 +1,5 @@
 // Listings: busy answers first, then the entries in the PVR's order.
-#include "pvrfixture.h"
+#include "support/pvrfixture.h"
 
 namespace {
 

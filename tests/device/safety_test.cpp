@@ -5,7 +5,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "pvrfixture.h"
+#include "support/pvrfixture.h"
 
 namespace {
 

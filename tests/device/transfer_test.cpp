@@ -1,5 +1,5 @@
 // Streams in and out, from an offset, for files and recordings.
-#include "pvrfixture.h"
+#include "support/pvrfixture.h"
 
 namespace {
 

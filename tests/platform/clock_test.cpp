@@ -2,8 +2,8 @@
 
 #include <atomic>
 
-#include "platform/recorder.h"
 #include "platform/thread.h"
+#include "support/recorder.h"
 
 namespace {
 

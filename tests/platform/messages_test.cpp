@@ -3,8 +3,8 @@
 #include <atomic>
 #include <memory>
 
-#include "platform/recorder.h"
 #include "platform/thread.h"
+#include "support/recorder.h"
 
 using platform::CThread;
 

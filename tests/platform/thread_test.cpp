@@ -6,9 +6,9 @@
 #include <cstring>
 #include <thread>
 
-#include "platform/recorder.h"
 #include "platform/thread.h"
 #include "platform/user.h"
+#include "support/recorder.h"
 
 using platform::CThread;
 

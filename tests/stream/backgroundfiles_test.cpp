@@ -5,9 +5,9 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/stream/backgroundfiles.h"
 #include "platform/pcfs.h"
-#include "stream/streambuilder.h"
+#include "stream/backgroundfiles.h"
+#include "support/streambuilder.h"
 
 namespace {
 

@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "app/stream/conversion.h"
-#include "app/stream/streamdiag.h"
-#include "app/stream/tsreader.h"
 #include "platform/pcfs.h"
 #include "platform/thread.h"
 #include "platform/user.h"
-#include "stream/streambuilder.h"
+#include "stream/conversion.h"
+#include "stream/streamdiag.h"
+#include "stream/tsreader.h"
+#include "support/streambuilder.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <fstream>
 #include <string>
 
-#include "app/stream/tsreader.h"
-#include "stream/streambuilder.h"
+#include "stream/tsreader.h"
+#include "support/streambuilder.h"
 
 namespace {
 

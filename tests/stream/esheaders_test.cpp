@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/stream/esheaders.h"
-#include "stream/streambuilder.h"
+#include "stream/esheaders.h"
+#include "support/streambuilder.h"
 
 namespace {
 

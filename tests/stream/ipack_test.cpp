@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/stream/ipack.h"
-#include "stream/streambuilder.h"
+#include "stream/ipack.h"
+#include "support/streambuilder.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "app/stream/ipack.h"
-#include "app/stream/psmux.h"
-#include "stream/streambuilder.h"
+#include "stream/ipack.h"
+#include "stream/psmux.h"
+#include "support/streambuilder.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <optional>
 
-#include "app/stream/psmux.h"
-#include "app/stream/tsreader.h"
-#include "stream/streambuilder.h"
+#include "stream/psmux.h"
+#include "stream/tsreader.h"
+#include "support/streambuilder.h"
 
 namespace {
 

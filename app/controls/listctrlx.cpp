@@ -1,0 +1,420 @@
+#include "app/controls/listctrlx.h"
+
+#include <algorithm>
+
+#include <QFocusEvent>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
+
+#include "platform/syscolor.h"
+#include "platform/templates.h"
+
+namespace {
+
+constexpr int kImageRole = Qt::UserRole;
+constexpr int kDataRole = Qt::UserRole + 1;
+constexpr int kDropRole = Qt::UserRole + 2;
+constexpr int kIconSize = 16;
+constexpr int kIconLeft = 2;
+constexpr int kDefaultFileIconId = 162;
+
+QString FromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+// Rows are painted by DrawItem; the delegate only gives them their height.
+class CListCtrlX::Delegate : public QStyledItemDelegate {
+public:
+    explicit Delegate(CListCtrlX* list) : QStyledItemDelegate(list), m_list(list) {}
+
+    void paint(QPainter* /*painter*/, const QStyleOptionViewItem& /*option*/,
+               const QModelIndex& /*index*/) const override {}
+
+    QSize sizeHint(const QStyleOptionViewItem& /*option*/,
+                   const QModelIndex& /*index*/) const override {
+        return {1, m_list->RowHeight()};
+    }
+
+private:
+    CListCtrlX* m_list;
+};
+
+CListCtrlX::CListCtrlX(QWidget* parent) : QTreeWidget(parent) {
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setSortingEnabled(false);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setAllColumnsShowFocus(true);
+    setIconSize(QSize(kIconSize, kIconSize));
+    setItemDelegate(new Delegate(this));
+    setColumnCount(0);
+    // Columns keep the widths the view gives them; headings are not buttons.
+    header()->setStretchLastSection(false);
+    header()->setSectionsClickable(false);
+    header()->setSectionsMovable(false);
+
+    QPalette pal = palette();
+    pal.setColor(QPalette::Base, GetSysColor(COLOR_WINDOW));
+    setPalette(pal);
+}
+
+CListCtrlX::~CListCtrlX() {
+    ClearImages();
+}
+
+bool CListCtrlX::Create(QWidget* parent, const QRect& rect, int id) {
+    setParent(parent);
+    setGeometry(rect);
+    m_ctrlId = id;
+    show();
+    return true;
+}
+
+// ---- Images ---------------------------------------------------------------------
+
+void CListCtrlX::Init(int side) {
+    m_side = side;
+    m_images.clear();
+    m_images.push_back(platform::LoadIcon(kDefaultFileIconId));
+    m_hasImageList = true;
+    viewport()->update();
+}
+
+void CListCtrlX::ClearImages() {
+    m_images.clear();
+    viewport()->update();
+}
+
+int CListCtrlX::AddImage(const QIcon& icon) {
+    if (icon.isNull()) {
+        return -1;
+    }
+    m_images.push_back(icon);
+    m_hasImageList = true;
+    return static_cast<int>(m_images.size()) - 1;
+}
+
+// ---- Rows and columns ---------------------------------------------------------
+
+int CListCtrlX::InsertColumn(int /*column*/, const std::string& heading, int format, int width) {
+    const int column = columnCount();
+    setColumnCount(column + 1);
+    QTreeWidgetItem* head = headerItem();
+    head->setText(column, FromUtf8(heading));
+    Qt::Alignment align = Qt::AlignLeft;
+    if (format == kFormatRight) {
+        align = Qt::AlignRight;
+    } else if (format == kFormatCenter) {
+        align = Qt::AlignHCenter;
+    }
+    head->setTextAlignment(column, align | Qt::AlignVCenter);
+    setColumnWidth(column, width);
+    return column;
+}
+
+int CListCtrlX::GetColumnCount() const {
+    return header()->count();
+}
+
+int CListCtrlX::GetColumnWidth(int column) const {
+    return column >= 0 && column < GetColumnCount() ? columnWidth(column) : 0;
+}
+
+int CListCtrlX::InsertItem(int row, const std::string& text, int image) {
+    const int count = topLevelItemCount();
+    row = std::clamp(row, 0, count);
+    auto* item = new QTreeWidgetItem();
+    item->setText(0, FromUtf8(text));
+    item->setData(0, kImageRole, image);
+    insertTopLevelItem(row, item);
+    return row;
+}
+
+bool CListCtrlX::SetItemText(int row, int column, const std::string& text) {
+    QTreeWidgetItem* item = topLevelItem(row);
+    if (item == nullptr || column < 0 || column >= GetColumnCount()) {
+        return false;
+    }
+    item->setText(column, FromUtf8(text));
+    return true;
+}
+
+std::string CListCtrlX::GetItemText(int row, int column) const {
+    const QTreeWidgetItem* item = topLevelItem(row);
+    if (item == nullptr || column < 0) {
+        return {};
+    }
+    return item->text(column).toUtf8().toStdString();
+}
+
+std::string CListCtrlX::GetItemName(int row) const {
+    return GetItemText(row, 0);
+}
+
+bool CListCtrlX::SetItemImage(int row, int image) {
+    QTreeWidgetItem* item = topLevelItem(row);
+    if (item == nullptr) {
+        return false;
+    }
+    item->setData(0, kImageRole, image);
+    return true;
+}
+
+int CListCtrlX::GetItemImage(int row) const {
+    const QTreeWidgetItem* item = topLevelItem(row);
+    return item != nullptr ? item->data(0, kImageRole).toInt() : -1;
+}
+
+bool CListCtrlX::SetItemData(int row, std::uintptr_t data) {
+    QTreeWidgetItem* item = topLevelItem(row);
+    if (item == nullptr) {
+        return false;
+    }
+    item->setData(0, kDataRole, QVariant::fromValue<quint64>(data));
+    return true;
+}
+
+std::uintptr_t CListCtrlX::GetItemData(int row) const {
+    const QTreeWidgetItem* item = topLevelItem(row);
+    return item != nullptr ? static_cast<std::uintptr_t>(item->data(0, kDataRole).toULongLong())
+                           : 0;
+}
+
+bool CListCtrlX::DeleteItem(int row) {
+    QTreeWidgetItem* item = topLevelItem(row);
+    if (item == nullptr) {
+        return false;
+    }
+    delete item;
+    return true;
+}
+
+void CListCtrlX::DeleteAllItems() {
+    clear();
+}
+
+int CListCtrlX::GetItemCount() const {
+    return topLevelItemCount();
+}
+
+unsigned CListCtrlX::GetItemState(int row, unsigned mask) const {
+    const QTreeWidgetItem* item = topLevelItem(row);
+    if (item == nullptr) {
+        return 0;
+    }
+    unsigned state = 0;
+    if (item->isSelected()) {
+        state |= kStateSelected;
+    }
+    if (currentItem() == item) {
+        state |= kStateFocused;
+    }
+    if (item->data(0, kDropRole).toBool()) {
+        state |= kStateDropHighlighted;
+    }
+    return state & mask;
+}
+
+bool CListCtrlX::SetItemState(int row, unsigned state, unsigned mask) {
+    QTreeWidgetItem* item = topLevelItem(row);
+    if (item == nullptr) {
+        return false;
+    }
+    if ((mask & kStateSelected) != 0) {
+        item->setSelected((state & kStateSelected) != 0);
+    }
+    if ((mask & kStateFocused) != 0) {
+        if ((state & kStateFocused) != 0) {
+            selectionModel()->setCurrentIndex(indexFromItem(item), QItemSelectionModel::NoUpdate);
+        } else if (currentItem() == item) {
+            selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+        }
+    }
+    if ((mask & kStateDropHighlighted) != 0) {
+        item->setData(0, kDropRole, (state & kStateDropHighlighted) != 0);
+    }
+    viewport()->update();
+    return true;
+}
+
+int CListCtrlX::GetNextSelectedItem(int after) const {
+    for (int row = std::max(after + 1, 0); row < topLevelItemCount(); ++row) {
+        if (topLevelItem(row)->isSelected()) {
+            return row;
+        }
+    }
+    return -1;
+}
+
+int CListCtrlX::GetSelectedCount() const {
+    return static_cast<int>(selectedItems().size());
+}
+
+void CListCtrlX::SetShowSelectionAlways(bool on) {
+    m_showSelectionAlways = on;
+    viewport()->update();
+}
+
+// ---- Geometry -------------------------------------------------------------------
+
+int CListCtrlX::TotalColumnWidth() const {
+    int total = 0;
+    for (int c = 0; c < GetColumnCount(); ++c) {
+        total += columnWidth(c);
+    }
+    return total;
+}
+
+int CListCtrlX::RowHeight() const {
+    // Tall enough for the pane font, which is larger than the list's own.
+    const int own = fontMetrics().height();
+    const int pane = QFontMetrics(platform::PaneFont()).height();
+    return std::max({own, pane, kIconSize}) + 2;
+}
+
+QRect CListCtrlX::GetItemRect(int row, int code) const {
+    const QTreeWidgetItem* item = topLevelItem(row);
+    if (item == nullptr) {
+        return {};
+    }
+    const QRect cell = visualItemRect(item);
+    if (cell.isNull()) {
+        return {};
+    }
+    const int left = -horizontalOffset();
+    const QRect bounds(left, cell.top(), TotalColumnWidth(), cell.height());
+    const int iconWidth = m_hasImageList ? kIconSize : 0;
+    const QRect icon(left + kIconLeft, cell.top(), iconWidth, cell.height());
+    switch (code) {
+        case kRectIcon:
+            return icon;
+        case kRectLabel: {
+            const int labelLeft = icon.left() + icon.width();
+            return {labelLeft, cell.top(), left + GetColumnWidth(0) - labelLeft, cell.height()};
+        }
+        default:
+            return bounds;
+    }
+}
+
+// ---- Painting ---------------------------------------------------------------------
+
+void CListCtrlX::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
+                         const QModelIndex& index) const {
+    if (index.parent().isValid()) {
+        return;
+    }
+    DrawItem(painter, index.row(), option.rect);
+}
+
+void CListCtrlX::DrawItem(QPainter* painter, int row, const QRect& /*rowRect*/) const {
+    const QTreeWidgetItem* item = topLevelItem(row);
+    if (item == nullptr) {
+        return;
+    }
+    painter->save();
+
+    const int image = GetItemImage(row);
+    const unsigned state = GetItemState(row, kStateAll);
+    const bool focused = hasFocus();
+    const bool selected = (state & kStateSelected) != 0;
+    const bool highlighted =
+        (state & kStateDropHighlighted) != 0 || (selected && (focused || m_showSelectionAlways));
+
+    const QRect bounds = GetItemRect(row, kRectBounds);
+    const QRect label = GetItemRect(row, kRectLabel);
+    const QRect icon = GetItemRect(row, kRectIcon);
+    const QString name = item->text(0);
+    const int margin = 2 * fontMetrics().horizontalAdvance(QLatin1Char(' '));
+    const int total = TotalColumnWidth();
+
+    // The highlight runs from the label to the end of the last column (taken from
+    // the row's own left edge, so it stays right when scrolled sideways).
+    QRect highlight = label;
+    highlight.setRight(bounds.left() + total - 1);
+
+    QColor textColor = GetSysColor(COLOR_WINDOWTEXT);
+    if (highlighted) {
+        textColor = GetSysColor(COLOR_HIGHLIGHTTEXT);
+        painter->fillRect(highlight, GetSysColor(COLOR_HIGHLIGHT));
+    } else if (selected) {
+        textColor = GetSysColor(COLOR_GRAYTEXT);
+        painter->fillRect(highlight, GetSysColor(COLOR_INACTIVEBORDER));
+    } else {
+        painter->fillRect(highlight, GetSysColor(COLOR_WINDOW));
+    }
+
+    painter->setClipRect(QRect(bounds.left(), bounds.top(), total, bounds.height()),
+                         Qt::IntersectClip);
+
+    if (m_hasImageList && image >= 0 && image < static_cast<int>(m_images.size())) {
+        const QRect r(icon.left(), icon.top() + (icon.height() - kIconSize) / 2, kIconSize,
+                      kIconSize);
+        m_images[static_cast<std::size_t>(image)].paint(painter, r);
+    }
+
+    painter->setFont(platform::PaneFont());
+    painter->setPen(textColor);
+    const auto inset = [margin](const QRect& r) { return r.adjusted(margin / 2, 0, -margin, 0); };
+    painter->drawText(inset(label), Qt::AlignLeft | Qt::AlignVCenter, name);
+
+    // Size right-aligned, date left-aligned; further columns carry no text.
+    int cellLeft = label.left() + label.width();
+    for (int c = 1; c < GetColumnCount() && c <= 2; ++c) {
+        const QRect cell(cellLeft, label.top(), columnWidth(c), label.height());
+        const Qt::Alignment align = c == 1 ? Qt::AlignRight : Qt::AlignLeft;
+        painter->drawText(inset(cell), align | Qt::AlignVCenter, item->text(c));
+        cellLeft += cell.width();
+    }
+
+    if ((state & kStateFocused) != 0 && focused) {
+        QPen pen(textColor);
+        pen.setStyle(Qt::DotLine);
+        painter->setPen(pen);
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(highlight.adjusted(0, 0, -1, -1));
+    }
+    painter->restore();
+}
+
+void CListCtrlX::focusInEvent(QFocusEvent* event) {
+    QTreeWidget::focusInEvent(event);
+    viewport()->update();
+}
+
+void CListCtrlX::focusOutEvent(QFocusEvent* event) {
+    QTreeWidget::focusOutEvent(event);
+    viewport()->update();
+}
+
+// ---- Double-click -------------------------------------------------------------
+
+void CListCtrlX::mouseDoubleClickEvent(QMouseEvent* event) {
+    // The selection decides, not the row under the pointer. Qt treats a
+    // double-click off the rows as a click that clears the selection, so the
+    // selection is taken before that.
+    const int before = GetNextSelectedItem(-1);
+    QTreeWidget::mouseDoubleClickEvent(event);
+    OnDblClk(before >= 0 ? before : GetNextSelectedItem(-1));
+}
+
+void CListCtrlX::OnDblClk(int firstSelected) {
+    if (firstSelected < 0) {
+        return;
+    }
+    HWND target = m_notifyWindow;
+    if (target == nullptr) {
+        if (const auto* owner = dynamic_cast<const CMessageTarget*>(parentWidget())) {
+            target = owner->GetSafeHwnd();
+        }
+    }
+    SendMessage(target, kDoubleClickMessage, static_cast<WPARAM>(firstSelected), 0);
+}

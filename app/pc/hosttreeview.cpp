@@ -1,0 +1,245 @@
+#include "app/pc/hosttreeview.h"
+
+#include <cctype>
+#include <vector>
+
+#include <QApplication>
+#include <QResizeEvent>
+
+#include "app/controls/treectrlx.h"
+#include "app/pc/hostfilelistview.h"
+#include "platform/pcfs.h"
+#include "platform/templates.h"
+#include "platform/trace.h"
+
+namespace {
+
+bool EndsWithBackslash(const std::string& text) {
+    return !text.empty() && text.back() == '\\';
+}
+
+std::string WithoutTrailingBackslash(std::string path) {
+    if (EndsWithBackslash(path)) {
+        path.pop_back();
+    }
+    return path;
+}
+
+// The path's names, as the tree labels them: a drive is "C:\".
+std::vector<QString> PathNames(const std::string& path) {
+    std::vector<QString> names;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        const std::size_t end = std::min(path.find('\\', start), path.size());
+        std::string name = path.substr(start, end - start);
+        if (!name.empty()) {
+            if (name.back() == ':') {
+                name += '\\';
+            }
+            names.push_back(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+        }
+        start = end + 1;
+    }
+    return names;
+}
+
+// True when the item is the one the path names, not just the deepest item on
+// the way to it.
+bool ItemHasPath(const CTreeCtrlX& tree, HTREEITEM item, const std::string& path) {
+    const std::vector<QString> names = PathNames(path);
+    const HTREEITEM root = tree.GetRootItem();
+    std::size_t depth = names.size();
+    for (HTREEITEM it = item; it != nullptr && it != root; it = it->parent()) {
+        if (depth == 0 || it->text(0).compare(names[depth - 1], Qt::CaseInsensitive) != 0) {
+            return false;
+        }
+        --depth;
+    }
+    return depth == 0 && item != root;
+}
+
+}  // namespace
+
+CHostTreeView::CHostTreeView(CTavrixDoc* document, QWidget* parent)
+    : QWidget(parent), m_document(document) {
+    setAccessibleName("PC folders");
+}
+
+// The tree goes first: its last signals must not reach a half-destroyed view.
+CHostTreeView::~CHostTreeView() {
+    if (m_tree != nullptr) {
+        m_tree->SetSelChangedHandler(nullptr);
+        m_tree->SetKeyDownHandler(nullptr);
+    }
+    m_tree.reset();
+}
+
+LRESULT CHostTreeView::WindowProc(UINT /*message*/, WPARAM /*wParam*/, LPARAM /*lParam*/) {
+    return 0;
+}
+
+bool CHostTreeView::InitTree() {
+    if (m_tree == nullptr) {
+        m_tree = std::make_unique<CTreeCtrlX>();
+        if (!m_tree->Create(this, rect(), kTreeId)) {
+            m_tree.reset();
+            return false;
+        }
+        m_tree->setAccessibleName("PC folders");
+        m_tree->SetSelChangedHandler([this]() { OnSelChanged(); });
+        m_tree->SetKeyDownHandler([this](int virtualKey) { OnKeyDown(virtualKey); });
+    }
+    // Init expects an empty control; a second call only selects again.
+    if (m_tree->GetRootItem() == nullptr) {
+        m_tree->Init(CTreeCtrlX::kPcMode);
+    }
+    m_tree->SelectPath(m_initialPath);
+    return true;
+}
+
+void CHostTreeView::SelectPath(const std::string& path) {
+    m_initialPath = path;
+    if (m_tree != nullptr) {
+        m_tree->SelectPath(path);
+    }
+}
+
+void CHostTreeView::Refresh() {
+    ++m_refreshCount;
+    if (m_tree == nullptr || m_fileList == nullptr) {
+        return;
+    }
+    std::string path;
+    m_tree->GetSelectedPath(path);
+    m_fileList->FillList(path);
+}
+
+bool CHostTreeView::GetCurrentFolder(std::string& path) const {
+    if (m_tree == nullptr) {
+        return false;
+    }
+    if (m_tree->GetSelectedPath(path) == nullptr || path.empty()) {
+        return false;
+    }
+    if (!EndsWithBackslash(path)) {
+        path += '\\';
+    }
+    return true;
+}
+
+bool CHostTreeView::BeginSelection() {
+    return m_fileList != nullptr && m_fileList->BeginSelection();
+}
+
+bool CHostTreeView::GetNextSelected(std::string& name, int* flag, std::uintptr_t* data) {
+    return m_fileList != nullptr && m_fileList->GetNextSelected(name, flag, data);
+}
+
+bool CHostTreeView::HasFocus() const {
+    return m_tree != nullptr && QApplication::focusWidget() == m_tree.get();
+}
+
+// ---- Folder commands ------------------------------------------------------------
+
+bool CHostTreeView::MakeFolder(const std::string& path) {
+    if (!platform::CreateDirectory(path)) {
+        return false;
+    }
+    const std::string folder = WithoutTrailingBackslash(path);
+    const std::size_t slash = folder.rfind('\\');
+    const std::string parent = slash == std::string::npos ? std::string() : folder.substr(0, slash);
+    const std::string name = slash == std::string::npos ? folder : folder.substr(slash + 1);
+    if (m_tree != nullptr) {
+        m_tree->AddFolder(parent, name);
+    }
+    return true;
+}
+
+bool CHostTreeView::RemoveFolder(const std::string& path) {
+    if (!platform::RemoveDirectory(path)) {
+        return false;
+    }
+    if (m_tree != nullptr) {
+        m_tree->DeleteItemByPath(path);
+    }
+    return true;
+}
+
+void CHostTreeView::RenameFolder(const std::string& oldPath, const std::string& newPath) {
+    const std::string newName =
+        QString::fromStdString(WithoutTrailingBackslash(newPath)).section('\\', -1).toStdString();
+    if (!platform::MoveFile(oldPath, newPath) || m_tree == nullptr) {
+        return;
+    }
+    // The renamed folder's own item, found by its path: a folder of the same
+    // name elsewhere (on another drive, say) keeps its label.
+    HTREEITEM item = m_tree->FindItemByPath(oldPath);
+    if (item == nullptr || !ItemHasPath(*m_tree, item, oldPath)) {
+        return;
+    }
+    m_tree->SetItemText(item, newName);
+    // The list names its rows' folder by path; if that folder was the renamed
+    // one or lies inside it, list it again under its new name.
+    HTREEITEM selected = m_tree->GetSelectedItem();
+    if (selected != nullptr && CTreeCtrlX::IsSelfOrAncestor(item, selected)) {
+        Refresh();
+    }
+}
+
+bool CHostTreeView::IsDriveRoot(const std::string& path) {
+    if (path.empty()) {
+        return true;
+    }
+    std::string copy = path;
+    const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(copy[0])));
+    if (copy.size() >= 2 && copy[1] == ':' && letter >= 'A' && letter <= 'Z') {
+        copy.erase(0, 1);
+    }
+    if (EndsWithBackslash(copy)) {
+        copy.pop_back();
+    }
+    return copy == ":";
+}
+
+bool CHostTreeView::HasEntries(const std::string& path) {
+    std::string pattern = path;
+    if (!EndsWithBackslash(pattern)) {
+        pattern += '\\';
+    }
+    pattern += '*';
+    std::vector<platform::FindEntry> entries;
+    if (!platform::FindFiles(pattern, entries)) {
+        return false;
+    }
+    int count = 0;
+    for (const platform::FindEntry& entry : entries) {
+        TRACE(">> %s\n", entry.name.c_str());
+        if (entry.name != "." && entry.name != "..") {
+            ++count;
+        }
+    }
+    return count > 0;
+}
+
+// ---- Notifications ----------------------------------------------------------------
+
+void CHostTreeView::OnSelChanged() {
+    TRACE_AT("Changed.");
+    std::string path;
+    m_tree->GetSelectedPath(path);
+    TRACE_AT("selected = %s", path.c_str());
+    Refresh();
+}
+
+void CHostTreeView::OnKeyDown(int virtualKey) {
+    if (virtualKey == platform::VK_F5) {
+        Refresh();
+    }
+}
+
+void CHostTreeView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (m_tree != nullptr) {
+        m_tree->setGeometry(rect());
+    }
+}

@@ -1,0 +1,266 @@
+#include "app/pvr/stbfilelistview.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include <QApplication>
+#include <QString>
+
+#include "app/controls/listctrlx.h"
+#include "app/shell/tavrixapp.h"
+#include "core/xstring.h"
+#include "platform/user.h"
+
+namespace {
+
+constexpr const char* kErrorText = "Error occurred.";
+
+// The device's name field need not be terminated.
+std::string NameOf(const StbFindData& entry) {
+    return std::string(entry.name, ::strnlen(entry.name, sizeof entry.name));
+}
+
+bool CopyPath(char* field, std::size_t size, const std::string& path) {
+    // A path with a zero inside would reach the device cut short as well.
+    if (path.size() >= size || path.find('\0') != std::string::npos) {
+        return false;
+    }
+    // The field was zeroed, so the copy stays terminated.
+    std::copy(path.begin(), path.end(), field);
+    return true;
+}
+
+// The text after the last "\".
+std::string LastComponent(const std::string& path) {
+    const std::size_t slash = path.rfind('\\');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool EqualsNoCase(const std::string& a, const std::string& b) {
+    return QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) == 0;
+}
+
+}  // namespace
+
+bool BuildFileControlBlock(FileControlBlock* fcb, std::int32_t command, const std::string& path,
+                           const std::string& secondPath) {
+    std::memset(fcb, 0, sizeof *fcb);
+    fcb->command = command;
+    if (!CopyPath(fcb->path, sizeof fcb->path, path) ||
+        !CopyPath(fcb->secondPath, sizeof fcb->secondPath, secondPath)) {
+        std::memset(fcb, 0, sizeof *fcb);
+        return false;
+    }
+    return true;
+}
+
+CSTBFileListView::CSTBFileListView(CTavrixDoc* document, QWidget* parent)
+    : QWidget(parent), m_document(document), m_rowSizes(kMaxRows, 0) {
+    setAccessibleName("PVR files");
+    OnInitialUpdate();
+}
+
+CSTBFileListView::~CSTBFileListView() = default;
+
+LRESULT CSTBFileListView::WindowProc(UINT, WPARAM, LPARAM) {
+    // A double-click in the PVR list opens nothing.
+    return 0;
+}
+
+// The list is made with the view rather than at its first showing, so the
+// frame and the PVR tree can fill and empty it before anything is on screen;
+// the column widths wait for the first showing, when the width is known.
+void CSTBFileListView::OnInitialUpdate() {
+    m_list = new CListCtrlX(this);
+    m_list->Create(this, rect(), kListId);
+    m_list->setAccessibleName("PVR files");
+    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_list->ClearImages();
+    m_list->InsertColumn(0, "File Name", CListCtrlX::kFormatCenter, 0);
+    m_list->InsertColumn(1, "Size(KB)", CListCtrlX::kFormatCenter, 0);
+    m_list->InsertColumn(2, "Date", CListCtrlX::kFormatCenter, 0);
+    SizeColumns();
+    m_list->Init(0);
+}
+
+void CSTBFileListView::SizeColumns() {
+    const int w = m_list->contentsRect().width();
+    const int name = (w / 10) * 7;
+    m_list->setColumnWidth(0, name);
+    m_list->setColumnWidth(1, (w - name) / 2);
+    m_list->setColumnWidth(2, (w - name) / 2);
+}
+
+void CSTBFileListView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!m_columnsSized) {
+        m_columnsSized = true;
+        m_list->setGeometry(rect());
+        SizeColumns();
+    }
+}
+
+void CSTBFileListView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (m_list != nullptr) {
+        m_list->setGeometry(rect());
+        m_list->update();
+    }
+}
+
+std::string CSTBFileListView::FormatSizeKb(std::int64_t bytes) {
+    const std::int64_t kb = bytes / 1024;
+    // The device's sizes are not trusted; a negative one still reads as a number.
+    const std::uint64_t magnitude =
+        kb < 0 ? 0 - static_cast<std::uint64_t>(kb) : static_cast<std::uint64_t>(kb);
+    XString text;
+    text = std::to_string(magnitude).c_str();
+    text.InsertThousandsCommas();
+    return kb < 0 ? "-" + text.Text() : text.Text();
+}
+
+std::string CSTBFileListView::FormatDate(const StbFindData& entry) {
+    const bool pm = entry.hour > 12;
+    char text[64];
+    std::snprintf(text, sizeof text, "%4d-%02d-%02d %s %2d:%02d:%02d", entry.year, entry.month,
+                  entry.day, pm ? "PM" : "AM", pm ? entry.hour - 12 : entry.hour, entry.minute,
+                  entry.second);
+    return text;
+}
+
+void CSTBFileListView::FillList(const std::string& folder, int count, const StbFindData* entries) {
+    if (m_list->GetItemCount() > 0) {
+        m_list->DeleteAllItems();
+    }
+    m_walkPos = -1;
+    int row = 0;
+    for (int i = 0; entries != nullptr && i < count && row < kMaxRows; ++i) {
+        const StbFindData& entry = entries[i];
+        if (entry.kind != STB_ENTRY_FILE || entry.name[0] == '\0') {
+            continue;
+        }
+        std::string name = NameOf(entry);
+        if (!folder.empty() && name.compare(0, folder.size(), folder) == 0) {
+            name.erase(0, folder.size());
+        }
+        m_list->InsertItem(row, name);
+        m_list->SetItemText(row, 1, FormatSizeKb(entry.size));
+        m_rowSizes[static_cast<std::size_t>(row)] = entry.size;
+        m_list->SetItemText(row, 2, FormatDate(entry));
+        ++row;
+    }
+}
+
+void CSTBFileListView::ClearList() {
+    if (m_list == nullptr) {
+        return;
+    }
+    m_list->ClearImages();
+    m_list->DeleteAllItems();
+    m_walkPos = -1;
+}
+
+bool CSTBFileListView::BeginSelection() {
+    m_walkPos = m_list->GetNextSelectedItem(-1);
+    return m_walkPos >= 0;
+}
+
+bool CSTBFileListView::GetNextSelected(std::string& name, std::int64_t* size) {
+    if (m_walkPos < 0 || m_walkPos >= m_list->GetItemCount()) {
+        m_walkPos = -1;
+        return false;
+    }
+    const int row = m_walkPos;
+    name = m_list->GetItemText(row, 0);
+    if (size != nullptr) {
+        *size = m_rowSizes[static_cast<std::size_t>(row)];
+    }
+    m_walkPos = m_list->GetNextSelectedItem(row);
+    return true;
+}
+
+int CSTBFileListView::CountSelected() {
+    int count = 0;
+    if (BeginSelection()) {
+        std::string name;
+        while (GetNextSelected(name)) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+int CSTBFileListView::FindRow(const std::string& name) const {
+    for (int row = 0; row < m_list->GetItemCount(); ++row) {
+        if (EqualsNoCase(m_list->GetItemText(row, 0), name)) {
+            return row;
+        }
+    }
+    return -1;
+}
+
+bool CSTBFileListView::FindByName(const std::string& name, std::int64_t* size) const {
+    const int row = FindRow(name);
+    if (row < 0) {
+        return false;
+    }
+    if (size != nullptr) {
+        *size = m_rowSizes[static_cast<std::size_t>(row)];
+    }
+    return true;
+}
+
+bool CSTBFileListView::HasFocus() const {
+    return m_list != nullptr && QApplication::focusWidget() == m_list;
+}
+
+bool CSTBFileListView::DeleteFile(const std::string& path) {
+    FileControlBlock fcb;
+    if (!BuildFileControlBlock(&fcb, FCNTL_DELETE, path) || !m_device.fcntl(&fcb)) {
+        return false;
+    }
+    const int row = FindRow(LastComponent(path));
+    if (row < 0) {
+        return false;
+    }
+    const int count = m_list->GetItemCount();
+    m_list->DeleteItem(row);
+    // Every later row moves up one, and its size with it.
+    std::copy(m_rowSizes.begin() + row + 1, m_rowSizes.begin() + count, m_rowSizes.begin() + row);
+    m_rowSizes[static_cast<std::size_t>(count - 1)] = 0;
+    return true;
+}
+
+bool CSTBFileListView::RenameFile(const std::string& oldPath, const std::string& newPath) {
+    const auto nameOf = [](std::string path) {
+        if (!path.empty() && path.back() == '\\') {
+            path.pop_back();
+        }
+        return LastComponent(path);
+    };
+    const std::string oldName = nameOf(oldPath);
+    const std::string newName = nameOf(newPath);
+    FileControlBlock fcb;
+    if (!BuildFileControlBlock(&fcb, FCNTL_RENAME, oldPath, newPath) || !m_device.fcntl(&fcb)) {
+        AppMessageBox(GetSafeHwnd(), kErrorText, MB_ICONSTOP);
+        return false;
+    }
+    const int row = FindRow(oldName);
+    if (row < 0) {
+        return false;
+    }
+    m_list->SetItemText(row, 0, newName);
+    return true;
+}
+
+int CSTBFileListView::GetItemCount() const {
+    return m_list->GetItemCount();
+}
+
+std::int64_t CSTBFileListView::GetRowSize(int row) const {
+    if (row < 0 || row >= m_list->GetItemCount()) {
+        return -1;
+    }
+    return m_rowSizes[static_cast<std::size_t>(row)];
+}

@@ -1,0 +1,4 @@
+#include "app/shell/tavrixview.h"
+
+CTavrixView::CTavrixView(CTavrixDoc* document, QWidget* parent)
+    : QTreeView(parent), m_document(document) {}

@@ -1,4 +1,0 @@
-#include "app/tavrixview.h"
-
-CTavrixView::CTavrixView(CTavrixDoc* document, QWidget* parent)
-    : QTreeView(parent), m_document(document) {}

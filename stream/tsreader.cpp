@@ -1,0 +1,221 @@
+#include "stream/tsreader.h"
+
+#include <cstring>
+
+#include "stream/ipack.h"
+#include "stream/psmux.h"
+#include "stream/streamdiag.h"
+
+namespace {
+
+constexpr std::uint8_t kSync = 0x47;
+
+bool stop_requested(const stream_io& io) {
+    return io.stop_requested != nullptr && io.stop_requested(io.stop_ctx);
+}
+
+// Payload offset of a packet: 4, plus the adaptation field and its length byte.
+int payload_offset(const std::uint8_t* pkt) {
+    return 4 + ((pkt[3] & 0x20) != 0 ? pkt[4] + 1 : 0);
+}
+
+bool is_video_id(std::uint8_t id) {
+    return id >= 0xE0 && id <= 0xEF;
+}
+bool is_audio_id(std::uint8_t id) {
+    return id == 0xBD || (id >= 0xC0 && id <= 0xDF);
+}
+
+// Reads as much of len as the source gives, tolerating short reads.
+long read_fully(const stream_io& io, std::uint8_t* buf, long len) {
+    long got = 0;
+    while (got < len) {
+        const long r = io.read(io.read_ctx, buf + got, static_cast<std::size_t>(len - got));
+        if (r < 0) {
+            return -1;
+        }
+        if (r == 0) {
+            break;
+        }
+        got += r;
+    }
+    return got;
+}
+
+// One block of up to len bytes: in place where the source can lend it, else
+// read into scratch. Short only at the end of the data.
+long take_block(const stream_io& io, std::uint8_t* scratch, long len, const std::uint8_t** data) {
+    if (io.borrow != nullptr) {
+        return io.borrow(io.read_ctx, data, static_cast<std::size_t>(len));
+    }
+    *data = scratch;
+    return read_fully(io, scratch, len);
+}
+
+struct Assemblers {
+    ipack audio;
+    ipack video;
+    bool audioReady = false;
+    bool videoReady = false;
+
+    ~Assemblers() {
+        if (audioReady) {
+            ipack_free(&audio);
+        }
+        if (videoReady) {
+            ipack_free(&video);
+        }
+    }
+    bool failed() const { return audio.sink_failed != 0 || video.sink_failed != 0; }
+};
+
+void handle_packet(const std::uint8_t* pkt, int audioPid, int videoPid, Assemblers& a) {
+    if ((pkt[3] & 0x10) == 0) {
+        return;  // no payload
+    }
+    const int pid = ts_packet_pid(pkt + 1);
+    if ((pkt[1] & 0x80) != 0) {
+        stream_diag("Error in TS for PID: %d\n", pid);
+    }
+    ipack* p = nullptr;
+    if (pid == videoPid) {
+        p = &a.video;
+    } else if (pid == audioPid) {
+        p = &a.audio;
+    } else {
+        return;
+    }
+    // A video packet of unbounded length ends where the next one of its stream
+    // starts: close it now with the length it turned out to have.
+    if ((pkt[1] & 0x40) != 0 && p->declared_length == kIpackUnbounded) {
+        p->declared_length = static_cast<std::uint32_t>(p->consumed - 6);
+        p->consumed = 0;
+        ipack_flush(p);
+        ipack_reset(p);
+    }
+    const int offset = payload_offset(pkt);
+    if (offset > kTsPacketSize) {
+        return;  // adaptation field longer than the packet
+    }
+    ipack_feed(pkt + offset, kTsPacketSize - offset, p);
+}
+
+}  // namespace
+
+ts_result find_stream_pids(const stream_io& io, int* video_pid, int* audio_pid) {
+    std::uint8_t scratch[kTsBlockSize];
+    for (;;) {
+        if (*video_pid != 0 && *audio_pid != 0) {
+            return ts_result::ended;
+        }
+        // The search can cover a whole file without video: let a stop end it.
+        if (stop_requested(io)) {
+            return ts_result::stopped;
+        }
+        const std::uint8_t* block = scratch;
+        const long n = take_block(io, scratch, kTsBlockSize, &block);
+        if (n < 0) {
+            return ts_result::read_error;
+        }
+        if (n == 0) {
+            return ts_result::no_streams;
+        }
+        long p = 0;
+        while (p + 7 < n) {
+            if (block[p] != kSync) {
+                ++p;
+            } else {
+                if ((block[p + 1] & 0x40) != 0) {
+                    // The stream id of the PES header that starts this payload; a
+                    // packet cut by the end of the block is not looked into.
+                    const long at = p + 7 + ((block[p + 3] & 0x20) != 0 ? block[p + 4] + 1 : 0);
+                    if (at < n) {
+                        const std::uint8_t id = block[at];
+                        if (is_video_id(id)) {
+                            *video_pid = ts_packet_pid(block + p + 1);
+                        } else if (is_audio_id(id)) {
+                            *audio_pid = ts_packet_pid(block + p + 1);
+                        }
+                    }
+                }
+                p += kTsPacketSize;
+            }
+            if (*video_pid != 0 && *audio_pid != 0) {
+                break;
+            }
+        }
+    }
+}
+
+ts_result convert_transport_stream(const stream_io& io, int audio_pid, int video_pid,
+                                   int program_stream) {
+    ts_result found = find_stream_pids(io, &video_pid, &audio_pid);
+    if (found != ts_result::ended) {
+        return found;
+    }
+
+    Assemblers a;
+    PsMuxState mux;
+    a.audioReady = ipack_init(&a.audio, kIpackSize, io.write, io.write_ctx, program_stream, &mux);
+    if (!a.audioReady) {
+        return ts_result::no_memory;
+    }
+    a.videoReady = ipack_init(&a.video, kIpackSize, io.write, io.write_ctx, program_stream, &mux);
+    if (!a.videoReady) {
+        return ts_result::no_memory;
+    }
+
+    std::uint8_t block[kTsBlockSize];
+    std::uint8_t align[kTsPacketSize];
+    const long got = read_fully(io, align, kTsPacketSize);
+    if (got < 0) {
+        return ts_result::read_error;
+    }
+    if (got == 0) {
+        return ts_result::ended;
+    }
+    const auto* sync = static_cast<const std::uint8_t*>(std::memchr(align, kSync, got));
+    if (sync == nullptr) {
+        stream_diag("Not a TS\n");
+        return ts_result::not_ts;
+    }
+    const long k = sync - align;
+    long have = got - k;
+    std::memcpy(block, sync, static_cast<std::size_t>(have));
+    if (k > 0 && got == kTsPacketSize) {
+        const long r = read_fully(io, block + have, k);
+        if (r < 0) {
+            return ts_result::read_error;
+        }
+        have += r;
+    }
+
+    for (;;) {
+        // Only the first block after the alignment starts with bytes already read.
+        const std::uint8_t* data = block;
+        const long r = have > 0 ? read_fully(io, block + have, kTsBlockSize - have)
+                                : take_block(io, block, kTsBlockSize, &data);
+        if (r < 0) {
+            return ts_result::read_error;
+        }
+        const long n = have + r;
+        if (n == 0) {
+            return ts_result::ended;
+        }
+        if (stop_requested(io)) {
+            return ts_result::stopped;
+        }
+        // Packets are not re-checked for their sync byte: every 188-byte step is
+        // a packet, and an incomplete one at the end of the data is dropped.
+        for (long o = 0; o + kTsPacketSize <= n; o += kTsPacketSize) {
+            handle_packet(data + o, audio_pid, video_pid, a);
+            if (a.failed()) {
+                return ts_result::write_error;
+            }
+        }
+        if (r == 0) {
+            return ts_result::ended;
+        }
+        have = 0;
+    }
+}
