@@ -1,8 +1,6 @@
 #include "platform/clock.h"
 
-#include <QObject>
-#include <QTimer>
-
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -12,8 +10,10 @@ namespace platform {
 
 namespace {
 
-// Real time; window timers are QTimers on the UI thread that deliver WM_TIMER
-// through the ordinary message path.
+constinit std::atomic<TimerService*> g_timers{nullptr};
+
+// Real time. Window timers need a UI loop to deliver WM_TIMER on; the program
+// that has one installs the timer service that runs them.
 class RealClock : public Clock {
 public:
     std::uint64_t Now() override {
@@ -27,39 +27,15 @@ public:
     }
 
     void SetTimer(HWND hWnd, UINT_PTR id, std::uint32_t ms) override {
-        RunOnUiThread([&] {
-            auto& timer = m_timers[{hWnd, id}];
-            if (!timer) {
-                timer = std::make_unique<QTimer>();
-                QObject::connect(timer.get(), &QTimer::timeout, [this, hWnd, id] {
-                    if (!IsWindow(hWnd)) {
-                        KillTimer(hWnd, id);
-                        return;
-                    }
-                    SendMessage(hWnd, WM_TIMER, id, 0);
-                });
-            }
-            timer->start(static_cast<int>(ms));
-        });
+        if (TimerService* service = g_timers.load()) {
+            service->SetTimer(hWnd, id, ms);
+        }
     }
 
     bool KillTimer(HWND hWnd, UINT_PTR id) override {
-        bool found = false;
-        RunOnUiThread([&] {
-            auto it = m_timers.find({hWnd, id});
-            if (it != m_timers.end()) {
-                found = true;
-                // The timer may be the one whose signal is running right now.
-                it->second.release()->deleteLater();
-                m_timers.erase(it);
-            }
-        });
-        return found;
+        TimerService* service = g_timers.load();
+        return service != nullptr && service->KillTimer(hWnd, id);
     }
-
-private:
-    // Touched on the UI thread only.
-    std::map<std::pair<HWND, UINT_PTR>, std::unique_ptr<QTimer>> m_timers;
 };
 
 RealClock& TheRealClock() {
@@ -80,6 +56,10 @@ void SetClock(Clock* clock) {
     g_clock.store(clock);
 }
 
+void SetTimerService(TimerService* service) {
+    g_timers.store(service);
+}
+
 std::uint64_t ManualClock::Now() {
     std::lock_guard lock(m_mutex);
     return m_now;
@@ -88,6 +68,11 @@ std::uint64_t ManualClock::Now() {
 void ManualClock::Sleep(std::uint32_t ms) {
     std::unique_lock lock(m_mutex);
     const std::uint64_t deadline = m_now + ms;
+    if (IsUiThread()) {
+        m_now = deadline;
+        m_wake.notify_all();
+        return;
+    }
     ++m_sleeping;
     m_wake.wait(lock, [&] { return m_now >= deadline; });
     --m_sleeping;
@@ -142,8 +127,9 @@ void ManualClock::Advance(std::uint32_t ms) {
                 m_wake.notify_all();
                 return;
             }
-            m_now = next->second.deadline;
-            next->second.deadline += next->second.period;
+            // A UI-thread sleep may have moved the time past an overdue timer.
+            m_now = std::max(m_now, next->second.deadline);
+            next->second.deadline = m_now + next->second.period;
             next->second.order = m_order++;
             due = next->first;
             m_wake.notify_all();

@@ -26,11 +26,27 @@ public:
     virtual bool KillTimer(HWND hWnd, UINT_PTR id) = 0;
 };
 
+// Runs the real clock's window timers on a UI loop. Without one (the
+// command-line tools) the real clock's timers never fire.
+class TimerService {
+public:
+    virtual void SetTimer(HWND hWnd, UINT_PTR id, std::uint32_t ms) = 0;
+    virtual bool KillTimer(HWND hWnd, UINT_PTR id) = 0;
+
+protected:
+    ~TimerService() = default;
+};
+// Installs the service (nullptr: none); it must outlive every later timer call.
+void SetTimerService(TimerService* service);
+
 // The process clock: the real one unless a test installed another.
 Clock& TheClock();
 // Installs a clock (nullptr: back to the real one). The caller keeps ownership.
 void SetClock(Clock* clock);
 
+// A sleep on the UI thread lets the time pass by itself: nothing else could
+// advance it while that thread is blocked. Timers that fall due meanwhile fire at
+// the next Advance, as a blocked UI thread would handle them late.
 class ManualClock : public Clock {
 public:
     std::uint64_t Now() override;
