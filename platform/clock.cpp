@@ -26,6 +26,26 @@ public:
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     }
 
+    // Polls: the pauses this serves are long and few, and a stop seen within a
+    // hundredth of a second is at once as far as a person can tell.
+    bool SleepUnless(std::uint32_t ms, const std::function<bool()>& stop) override {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        for (;;) {
+            if (stop()) {
+                return false;
+            }
+            const auto now = std::chrono::steady_clock::now();
+            if (now >= deadline) {
+                return true;
+            }
+            std::this_thread::sleep_for(
+                std::min<std::chrono::steady_clock::duration>(deadline - now, kStopPoll));
+        }
+    }
+
+private:
+    static constexpr std::chrono::milliseconds kStopPoll{10};
+
     void SetTimer(HWND hWnd, UINT_PTR id, std::uint32_t ms) override {
         if (TimerService* service = g_timers.load()) {
             service->SetTimer(hWnd, id, ms);
@@ -66,16 +86,35 @@ std::uint64_t ManualClock::Now() {
 }
 
 void ManualClock::Sleep(std::uint32_t ms) {
+    SleepUnless(ms, [] { return false; });
+}
+
+bool ManualClock::SleepUnless(std::uint32_t ms, const std::function<bool()>& stop) {
     std::unique_lock lock(m_mutex);
     const std::uint64_t deadline = m_now + ms;
     if (IsUiThread()) {
+        if (stop()) {
+            return false;
+        }
         m_now = deadline;
         m_wake.notify_all();
-        return;
+        return true;
     }
     ++m_sleeping;
-    m_wake.wait(lock, [&] { return m_now >= deadline; });
+    const auto wakeTime = m_wakeTimes.insert(deadline);
+    bool stopped = false;
+    m_wake.wait(lock, [&] {
+        stopped = stop();
+        return stopped || m_now >= deadline;
+    });
+    m_wakeTimes.erase(wakeTime);
     --m_sleeping;
+    return !stopped;
+}
+
+void ManualClock::WakeSleepers() {
+    std::lock_guard lock(m_mutex);
+    m_wake.notify_all();
 }
 
 void ManualClock::SetTimer(HWND hWnd, UINT_PTR id, std::uint32_t ms) {
@@ -93,6 +132,11 @@ bool ManualClock::KillTimer(HWND hWnd, UINT_PTR id) {
 int ManualClock::SleepingCount() {
     std::lock_guard lock(m_mutex);
     return m_sleeping;
+}
+
+std::int64_t ManualClock::NextWakeTime() {
+    std::lock_guard lock(m_mutex);
+    return m_wakeTimes.empty() ? -1 : static_cast<std::int64_t>(*m_wakeTimes.begin());
 }
 
 std::int64_t ManualClock::TimerRemaining(HWND hWnd, UINT_PTR id) {

@@ -7,8 +7,10 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
+#include <set>
 #include <utility>
 
 #include "platform/message.h"
@@ -21,6 +23,10 @@ public:
     // Milliseconds since an arbitrary start.
     virtual std::uint64_t Now() = 0;
     virtual void Sleep(std::uint32_t ms) = 0;
+    // As Sleep, but returns early, with false, once stop() holds. Whoever makes
+    // stop() true calls WakeSleepers, so the sleeper looks again at once.
+    virtual bool SleepUnless(std::uint32_t ms, const std::function<bool()>& stop) = 0;
+    virtual void WakeSleepers() {}
     // Window timers repeat every ms until killed; setting an existing id re-arms it.
     virtual void SetTimer(HWND hWnd, UINT_PTR id, std::uint32_t ms) = 0;
     virtual bool KillTimer(HWND hWnd, UINT_PTR id) = 0;
@@ -51,6 +57,8 @@ class ManualClock : public Clock {
 public:
     std::uint64_t Now() override;
     void Sleep(std::uint32_t ms) override;
+    bool SleepUnless(std::uint32_t ms, const std::function<bool()>& stop) override;
+    void WakeSleepers() override;
     void SetTimer(HWND hWnd, UINT_PTR id, std::uint32_t ms) override;
     bool KillTimer(HWND hWnd, UINT_PTR id) override;
 
@@ -59,6 +67,8 @@ public:
     void Advance(std::uint32_t ms);
     // Number of threads blocked in Sleep right now.
     int SleepingCount();
+    // When the earliest sleeper wakes (ms on this clock), or -1 when none sleeps.
+    std::int64_t NextWakeTime();
     // Milliseconds until the timer fires, or -1 when it is not set.
     std::int64_t TimerRemaining(HWND hWnd, UINT_PTR id);
 
@@ -73,6 +83,7 @@ private:
     std::uint64_t m_now = 0;
     std::uint64_t m_order = 0;
     int m_sleeping = 0;
+    std::multiset<std::uint64_t> m_wakeTimes;
     std::map<std::pair<HWND, UINT_PTR>, Timer> m_timers;
 };
 

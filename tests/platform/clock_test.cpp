@@ -89,3 +89,33 @@ TEST_F(ManualClockTest, WorkerSleepEndsWhenClockPassesDeadline) {
     ASSERT_TRUE(worker->Wait(5000));
     EXPECT_TRUE(woke.load());
 }
+
+TEST_F(ManualClockTest, StoppedSleepEndsEarlyAndSaysSo) {
+    std::atomic<bool> stop{false};
+    std::atomic<int> result{-1};
+    auto worker = platform::CThread::Start(
+        [&] { result = m_clock.SleepUnless(1000, [&] { return stop.load(); }) ? 1 : 0; }, 0);
+    ASSERT_TRUE(
+        platform::WaitProcessingMessages([&] { return m_clock.SleepingCount() == 1; }, 5000));
+    EXPECT_EQ(m_clock.NextWakeTime(), static_cast<std::int64_t>(m_clock.Now() + 1000));
+    stop = true;
+    m_clock.WakeSleepers();
+    ASSERT_TRUE(worker->Wait(5000));
+    EXPECT_EQ(result.load(), 0);
+    EXPECT_EQ(m_clock.NextWakeTime(), -1);
+}
+
+// Nothing else could move the time on while the UI thread sleeps; a timer that
+// fell due meanwhile fires late, at the next Advance, and keeps its period from then.
+TEST_F(ManualClockTest, UiThreadSleepPassesTimeAndTimersFireLate) {
+    CRecorder w;
+    const HWND h = w.GetSafeHwnd();
+    const std::uint64_t t0 = m_clock.Now();
+    SetTimer(h, 7, 100);
+    Sleep(250);
+    EXPECT_EQ(m_clock.Now(), t0 + 250);
+    EXPECT_TRUE(Fired(w, t0).empty());
+    m_clock.Advance(0);
+    EXPECT_EQ(Fired(w, t0), (std::vector<std::pair<std::uint64_t, WPARAM>>{{250, 7}}));
+    EXPECT_EQ(m_clock.TimerRemaining(h, 7), 100);
+}
