@@ -719,6 +719,28 @@ bool MoveFile(std::string_view oldPcPath, std::string_view newPcPath) {
     return true;
 }
 
+bool ReplaceFile(std::string_view fromPcPath, std::string_view toPcPath) {
+    auto from = HostOf(fromPcPath);
+    auto to = HostOf(toPcPath);
+    if (!from || !to) {
+        return false;
+    }
+    struct stat st {};
+    if (lstat(from->c_str(), &st) != 0) {
+        return Fail(errno);
+    }
+    if (S_ISDIR(st.st_mode)) {
+        return Fail(EISDIR);
+    }
+    if (lstat(to->c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        return Fail(EISDIR);
+    }
+    if (rename(from->c_str(), to->c_str()) != 0) {
+        return Fail(errno);
+    }
+    return true;
+}
+
 bool DeleteFile(std::string_view pcPath) {
     auto host = HostOf(pcPath);
     if (!host) {

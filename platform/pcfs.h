@@ -102,6 +102,9 @@ bool RemoveDirectory(std::string_view pcPath);
 // Renames a file or a folder; fails when the new name already exists rather than
 // replacing it. A change of case only is a rename like any other.
 bool MoveFile(std::string_view oldPcPath, std::string_view newPcPath);
+// Moves a file over another (in any case of its name), replacing it in one
+// step, as a finished download takes the place of the old copy; never a folder.
+bool ReplaceFile(std::string_view fromPcPath, std::string_view toPcPath);
 // Deletes a file; never a folder.
 bool DeleteFile(std::string_view pcPath);
 

@@ -297,6 +297,15 @@ TEST_F(PcFolder, FolderAndFileOperations) {
     EXPECT_FALSE(MoveFile(R"(C:\Movies)", R"(C:\..\Movies)"));
     EXPECT_FALSE(MoveFile(R"(C:\)", R"(C:\Other)"));
 
+    // Replacing takes the place of the file of that name in any case, never of a folder.
+    std::ofstream(c + "/Movies/new.part", std::ios::binary) << "new";
+    EXPECT_TRUE(ReplaceFile(R"(C:\Movies\new.part)", R"(C:\MOVIES\movie.AVR)"));
+    EXPECT_EQ(ReadHost(c + "/Movies/Movie.avr"), "new");
+    EXPECT_FALSE(std::filesystem::exists(c + "/Movies/new.part"));
+    EXPECT_FALSE(ReplaceFile(R"(C:\Movies\Movie.avr)", R"(C:\Movies\Clips2)"));
+    EXPECT_EQ(LastFsError(), EISDIR);
+    EXPECT_EQ(ReadHost(c + "/Movies/Movie.avr"), "new");
+
     // Deleting takes files only.
     EXPECT_FALSE(DeleteFile(R"(C:\Movies\Clips2)"));
     EXPECT_TRUE(std::filesystem::is_directory(c + "/Movies/Clips2"));
