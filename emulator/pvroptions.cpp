@@ -22,7 +22,8 @@ const char* PvrUsage() {
            "       [--stb-version 0xMMmm] [--usb-version 0x01010000] [--speed high|full]\n"
            "       [--part-size BYTES] [--avf-size BYTES] [--disk-size BYTES]\n"
            "       [--busy N] [--list-delay MS] [--name-prefix] [--avf-first] [--demo]\n"
-           "       [--fail-bulk-out N] [--refuse-stream] [--unplug-after BYTES]\n"
+           "       [--fail-bulk-out N] [--fail-bulk-out-count K] [--refuse-stream]\n"
+           "       [--refuse-completion] [--unplug-after BYTES]\n"
            "       [--bulk-delay MS]\n";
 }
 
@@ -143,6 +144,11 @@ int ParsePvrOptions(const std::vector<std::string>& args, PvrOptions* options, b
                 return 2;
             }
             options->failBulkOut = static_cast<int>(n);
+        } else if (arg == "--fail-bulk-out-count") {
+            if (!number(1, 1000000000, &n)) {
+                return 2;
+            }
+            options->failBulkOutCount = static_cast<int>(n);
         } else if (arg == "--unplug-after") {
             if (!number(0, big, &options->unplugAfter)) {
                 return 2;
@@ -153,6 +159,8 @@ int ParsePvrOptions(const std::vector<std::string>& args, PvrOptions* options, b
             options->avfFirst = true;
         } else if (arg == "--refuse-stream") {
             options->refuseStream = true;
+        } else if (arg == "--refuse-completion") {
+            options->refuseCompletion = true;
         } else if (arg == "--demo") {
             options->demo = true;
         } else {

@@ -26,7 +26,9 @@ struct PvrOptions {
     bool demo = false;
     // Faults.
     int failBulkOut = 0;            // the Nth bulk-out call moves nothing (0: never)
+    int failBulkOutCount = 1;       // ... and so do this many calls from it on
     bool refuseStream = false;      // every stream request is refused
+    bool refuseCompletion = false;  // no upload is ever confirmed
     std::int64_t unplugAfter = -1;  // pull the cable after this many bulk bytes (-1: never)
     int bulkDelayMs = 0;            // a slow device: each bulk answer comes this late
     // Where the daemon's log lines go (none: nowhere).

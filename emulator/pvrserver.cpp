@@ -148,7 +148,8 @@ void CPvrServer::ReapClients(bool all) {
 
 bool CPvrServer::NextBulkOutFails() {
     const int call = ++m_bulkOutCalls;
-    return m_options.failBulkOut > 0 && call == m_options.failBulkOut;
+    return m_options.failBulkOut > 0 && call >= m_options.failBulkOut &&
+           call - m_options.failBulkOut < m_options.failBulkOutCount;
 }
 
 std::int64_t CPvrServer::AllowBulkBytes(std::int64_t count) {

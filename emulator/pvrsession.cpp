@@ -529,6 +529,10 @@ std::int32_t CPvrSession::Completion() {
     if (m_stream != Mode::Upload || m_received != m_item.byteCount) {
         return 0;
     }
+    if (m_server.Options().refuseCompletion) {
+        m_server.Log("completion refused (fault)");
+        return 0;
+    }
     if (m_item.kind != TRANSFER_KIND_FILE) {
         m_server.Log(std::string("software image received: ") + m_path + " (" +
                      ImageKindName(m_item.kind) + ", " + std::to_string(m_file->Size()) +
