@@ -114,6 +114,27 @@ std::string ItemPath(const TransferItem& item) {
 
 }  // namespace
 
+TransferProgress CSharedProgress::Snapshot() const {
+    std::lock_guard lock(m_mutex);
+    return m_progress;
+}
+
+CSharedProgress::BatchFigures CSharedProgress::Batch() const {
+    std::lock_guard lock(m_mutex);
+    return m_batch;
+}
+
+void CSharedProgress::Set(const TransferProgress& progress, const BatchFigures& batch) {
+    std::lock_guard lock(m_mutex);
+    m_progress = progress;
+    m_batch = batch;
+}
+
+void CSharedProgress::Update(const std::function<void(TransferProgress&, BatchFigures&)>& change) {
+    std::lock_guard lock(m_mutex);
+    change(m_progress, m_batch);
+}
+
 CTransferEngine::CTransferEngine(bool pauses) : m_pauses(pauses) {}
 
 CTransferEngine::~CTransferEngine() {
@@ -122,11 +143,6 @@ CTransferEngine::~CTransferEngine() {
         TAVRIX_BulkCancel();
     }
     m_worker.reset();
-}
-
-TransferProgress CTransferEngine::Progress() const {
-    std::lock_guard lock(m_progressMutex);
-    return m_progress;
 }
 
 void CTransferEngine::Cancel() {
@@ -202,30 +218,51 @@ void CTransferEngine::StopTransfer() {
 void CTransferEngine::PostTransferProgress(ITransferReport& report, bool itemStart,
                                            std::int64_t done) {
     const TransferItem& item = m_batch.Current();
-    {
-        std::lock_guard lock(m_progressMutex);
-        if (itemStart) {
-            m_progress.byteCount = item.byteCount;
-            m_progress.offset = item.offset;
-            m_progress.done = 0;
-            const std::string& pc = m_batch.pcPaths[static_cast<std::size_t>(m_batch.currentIndex)];
-            const std::string pvr = ItemPath(item);
-            if (item.direction == TRANSFER_UPLOAD) {
-                CopyText(m_progress.source, "[PC]", pc);
-                CopyText(m_progress.destination, "[PVR]", pvr);
-            } else if (item.direction == TRANSFER_DOWNLOAD) {
-                CopyText(m_progress.source, "[PVR]", pvr);
-                CopyText(m_progress.destination, "[PC]", pc);
-            }
-        } else {
-            m_progress.done = done;
+    // A recovery moves the item's offset on; what lies before it has arrived.
+    m_itemMoved = item.offset - m_itemOrigin + done;
+    m_progress.Update([&](TransferProgress& progress, CSharedProgress::BatchFigures& batch) {
+        batch.done = m_movedBefore + m_itemMoved;
+        if (!itemStart) {
+            progress.done = done;
+            return;
         }
-    }
+        progress.byteCount = item.byteCount;
+        progress.offset = item.offset;
+        progress.done = 0;
+        const std::string& pc = m_batch.pcPaths[static_cast<std::size_t>(m_batch.currentIndex)];
+        const std::string pvr = ItemPath(item);
+        if (item.direction == TRANSFER_UPLOAD) {
+            CopyText(progress.source, "[PC]", pc);
+            CopyText(progress.destination, "[PVR]", pvr);
+        } else if (item.direction == TRANSFER_DOWNLOAD) {
+            CopyText(progress.source, "[PVR]", pvr);
+            CopyText(progress.destination, "[PC]", pc);
+        }
+    });
     if (itemStart) {
         report.ItemStarted(m_batch.currentIndex, m_batch.itemCount);
     } else {
         report.Progressed();
     }
+}
+
+void CTransferEngine::BeginBatch() {
+    m_cancel = 0;
+    m_anyFailed = false;
+    m_batch.currentIndex = 0;
+    m_movedBefore = 0;
+    m_itemMoved = 0;
+    CSharedProgress::BatchFigures figures;
+    for (int i = 0; i < m_batch.itemCount; ++i) {
+        figures.total += m_batch.items[static_cast<std::size_t>(i)].byteCount;
+    }
+    m_progress.Set(TransferProgress{}, figures);
+}
+
+void CTransferEngine::EndItem() {
+    m_movedBefore += m_itemMoved;
+    m_itemMoved = 0;
+    ++m_batch.currentIndex;
 }
 
 void CTransferEngine::ItemFailed(ITransferReport& report, const std::string& reason) {
@@ -250,12 +287,11 @@ void CTransferEngine::EndBatch(ITransferReport& report) {
 
 void CTransferEngine::UploadWorker(std::uint32_t speed, ITransferReport& report) {
     const std::uint32_t timeoutMs = speed != 0 ? 10000 : 20000;
-    m_cancel = 0;
-    m_anyFailed = false;
-    m_batch.currentIndex = 0;
+    BeginBatch();
     while (m_batch.currentIndex < m_batch.itemCount && m_cancel.load() == 0) {
+        m_itemOrigin = m_batch.Current().offset;
         UploadItem(timeoutMs, report);
-        ++m_batch.currentIndex;
+        EndItem();
     }
     EndBatch(report);
 }
@@ -372,15 +408,14 @@ void CTransferEngine::UploadItem(std::uint32_t timeoutMs, ITransferReport& repor
 // ---- Download ----------------------------------------------------------------------------
 
 void CTransferEngine::DownloadWorker(ITransferReport& report) {
-    m_cancel = 0;
-    m_anyFailed = false;
-    m_batch.currentIndex = 0;
+    BeginBatch();
     while (m_batch.currentIndex < m_batch.itemCount && m_cancel.load() == 0) {
+        m_itemOrigin = m_batch.Current().offset;
         DownloadItem(report);
         if (m_batch.itemCount > 1) {
             Pause(1000);
         }
-        ++m_batch.currentIndex;
+        EndItem();
     }
     EndBatch(report);
 }

@@ -14,12 +14,34 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 
 #include "platform/thread.h"
 #include "transfer/transferbatch.h"
+
+// The progress record between a worker and whoever shows it: every read is a
+// consistent copy, whatever the worker is writing meanwhile. Beside the current
+// item's record it keeps the whole batch's figures.
+class CSharedProgress {
+public:
+    struct BatchFigures {
+        std::int64_t total = 0;  // bytes the batch moves, resumed parts not counted
+        std::int64_t done = 0;   // bytes moved so far
+    };
+
+    TransferProgress Snapshot() const;
+    BatchFigures Batch() const;
+    void Set(const TransferProgress& progress, const BatchFigures& batch);
+    void Update(const std::function<void(TransferProgress&, BatchFigures&)>& change);
+
+private:
+    mutable std::mutex m_mutex;
+    TransferProgress m_progress{};
+    BatchFigures m_batch;
+};
 
 // How a worker reports. Called on the thread that runs the batch.
 class ITransferReport {
@@ -54,7 +76,8 @@ public:
     const TransferBatch& Batch() const { return m_batch; }
 
     // A consistent copy of the progress record, from any thread.
-    TransferProgress Progress() const;
+    TransferProgress Progress() const { return m_progress.Snapshot(); }
+    const CSharedProgress& SharedProgress() const { return m_progress; }
 
     // True from the start of a worker until it has ended its batch.
     bool WorkerRegistered() const { return m_registered.load(); }
@@ -93,10 +116,17 @@ private:
     void ItemFailed(ITransferReport& report, const std::string& reason);
     void Pause(std::uint32_t ms);
 
+    void BeginBatch();
+    void EndItem();
+
     const bool m_pauses;
     TransferBatch m_batch;
-    mutable std::mutex m_progressMutex;
-    TransferProgress m_progress{};
+    CSharedProgress m_progress;
+    // The worker's own: bytes of the batch moved by the items before the
+    // current one, and where the current one started before any recovery.
+    std::int64_t m_movedBefore = 0;
+    std::int64_t m_itemOrigin = 0;
+    std::int64_t m_itemMoved = 0;
     std::atomic<int> m_cancel{0};
     std::atomic<bool> m_registered{false};
     bool m_anyFailed = false;  // the worker's own

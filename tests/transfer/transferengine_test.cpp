@@ -147,6 +147,10 @@ TEST_F(Engine, ATwiceFailedSendRestartsTheStreamAtTheChunksFirstByte) {
     EXPECT_EQ(starts[1].progress.offset, 2 * kMiB);
     EXPECT_EQ(starts[1].progress.byteCount, 3 * kMiB);
     EXPECT_EQ(m_clock.WorkerPauses(), Pauses({500, 500, 1000, 200, 200, 1000, 1000, 1000}));
+    // The batch's own figures count the recovered chunk once.
+    const auto figures = m_engine.SharedProgress().Batch();
+    EXPECT_EQ(figures.total, 5 * kMiB);
+    EXPECT_EQ(figures.done, 5 * kMiB);
 }
 
 TEST_F(Engine, ADeviceThatNeverTakesDataFailsTheItemInsteadOfRetryingForEver) {
@@ -286,6 +290,8 @@ TEST_F(Engine, CancelClosesThePvrFileAndAResumeFinishesByteExact) {
     ASSERT_TRUE(RunDownload(resumed));
     EXPECT_FALSE(resumed.Failed());
     EXPECT_EQ(ReadPc("pc/a.bin"), data);
+    EXPECT_EQ(m_engine.SharedProgress().Batch().total, 5 * kMiB);
+    EXPECT_EQ(m_engine.SharedProgress().Batch().done, 5 * kMiB);
 
     // The progress window's Cancel during an upload: the stop waits for the worker.
     BuildUpload({"up.bin"});
