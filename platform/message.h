@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <utility>
 
 using UINT = std::uint32_t;
 using UINT_PTR = std::uintptr_t;
@@ -39,6 +40,23 @@ protected:
 
 private:
     HWND m_hWnd;
+};
+
+// The handle of a window that comes and goes while its object lives on (a
+// dialog whose window is made for every run): each window gets a handle of its
+// own, so messages meant for an earlier window are dropped. Close() gives the
+// handle up; the object may then still be on the stack of its own handler.
+class CWindowHandle final : public CMessageTarget {
+public:
+    using Procedure = std::function<LRESULT(UINT, WPARAM, LPARAM)>;
+    explicit CWindowHandle(Procedure procedure) : m_procedure(std::move(procedure)) {}
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        return m_procedure(message, wParam, lParam);
+    }
+    void Close() { DetachHandle(); }
+
+private:
+    Procedure m_procedure;
 };
 
 // True while the window behind the handle exists.

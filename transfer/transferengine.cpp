@@ -141,6 +141,9 @@ CTransferEngine::~CTransferEngine() {
     if (m_worker && m_worker->IsRunning()) {
         Cancel();
         TAVRIX_BulkCancel();
+        // On the UI thread this keeps handling messages: a worker that is
+        // showing a message box must be able to finish it.
+        m_worker->Wait();
     }
     m_worker.reset();
 }

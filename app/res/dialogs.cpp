@@ -42,7 +42,70 @@ constexpr platform::DialogTemplate kAbout{IDD_ABOUTBOX,
                                           ds::Popup | ds::Caption | ds::SysMenu | ds::ModalFrame,
                                           kAboutControls};
 
+// The transfer progress window: no system menu, so no close box.
+constexpr std::array kTransferControls{
+    ControlTemplate(ControlKind::Static, -1, "From", 7, 9, 26, 8),
+    ControlTemplate(ControlKind::Static, IDC_TRANSFER_SOURCE, "", 36, 7, 225, 12,
+                    cs::Sunken | cs::NoPrefix),
+    ControlTemplate(ControlKind::Static, -1, "To", 7, 25, 26, 8),
+    ControlTemplate(ControlKind::Static, IDC_TRANSFER_DESTINATION, "", 36, 23, 225, 12,
+                    cs::Sunken | cs::NoPrefix),
+    ControlTemplate(ControlKind::Static, -1, "Files", 7, 41, 26, 8),
+    ControlTemplate(ControlKind::Static, IDC_TRANSFER_FILES, "10/10", 36, 39, 50, 12,
+                    cs::Sunken | cs::Center),
+    ControlTemplate(ControlKind::Static, IDC_TRANSFER_DONE, "1,000,000,000", 92, 39, 72, 12,
+                    cs::Sunken | cs::Right),
+    ControlTemplate(ControlKind::Static, IDC_TRANSFER_TOTAL, "1,000,000,000", 168, 39, 72, 12,
+                    cs::Sunken | cs::Right),
+    ControlTemplate(ControlKind::Static, -1, "Bytes", 244, 41, 22, 8),
+    ControlTemplate(ControlKind::Static, IDC_TRANSFER_PLACEHOLDER,
+                    "Progress control will be placed here", 7, 57, 254, 14),
+    ControlTemplate(ControlKind::Static, -1, "Elapsed", 7, 79, 30, 8),
+    ControlTemplate(ControlKind::Static, IDC_TRANSFER_ELAPSED, "", 40, 77, 70, 12,
+                    cs::Sunken | cs::Center),
+    ControlTemplate(ControlKind::Static, -1, "Remains", 130, 79, 30, 8),
+    ControlTemplate(ControlKind::Static, IDC_TRANSFER_REMAINS, "", 163, 77, 70, 12,
+                    cs::Sunken | cs::Center),
+    ControlTemplate(ControlKind::Static, IDC_TRANSFER_STATUS, "Initializing....", 7, 95, 254, 12,
+                    cs::Sunken),
+    ControlTemplate(ControlKind::Static, IDC_TRANSFER_BATCH, "", 7, 111, 254, 10, cs::NoPrefix),
+    ControlTemplate(ControlKind::PushButton, IDC_TRANSFER_CANCEL, "Cancel", 109, 126, 50, 14),
+};
+
+constexpr platform::DialogTemplate kTransfer{
+    IDD_TRANSFER, "Transferring....",      "Arial",          11, 268,
+    147,          ds::Popup | ds::Caption, kTransferControls};
+
+// The overwrite/resume question. No button is the default one.
+constexpr std::array kXferModeControls{
+    ControlTemplate(ControlKind::Static, IDC_XFER_MESSAGE, "Static", 7, 7, 244, 30,
+                    cs::NoPrefix | cs::Multiline),
+    ControlTemplate(ControlKind::PushButton, IDC_XFER_OVERWRITE, "&Overwrite", 7, 44, 46, 14),
+    ControlTemplate(ControlKind::PushButton, IDC_XFER_RESUME, "&Resume", 57, 44, 46, 14),
+    ControlTemplate(ControlKind::PushButton, IDC_XFER_OVERWRITE_ALL, "O&verwrite All", 107, 44, 54,
+                    14),
+    ControlTemplate(ControlKind::PushButton, IDC_XFER_RESUME_ALL, "R&esume All", 165, 44, 46, 14),
+    ControlTemplate(ControlKind::PushButton, IDC_XFER_CANCEL, "&Cancel", 215, 44, 36, 14),
+};
+
+constexpr platform::DialogTemplate kXferMode{IDD_XFERMODE,
+                                             "Dialog",
+                                             "Arial",
+                                             10,
+                                             258,
+                                             65,
+                                             ds::Popup | ds::Caption | ds::SysMenu | ds::ModalFrame,
+                                             kXferModeControls};
+
 }  // namespace
+
+const platform::DialogTemplate& TransferDialog() {
+    return kTransfer;
+}
+
+const platform::DialogTemplate& XferModeDialog() {
+    return kXferMode;
+}
 
 const platform::DialogTemplate& OnRefreshDialog() {
     return kOnRefresh;

@@ -20,6 +20,8 @@ constexpr int IDR_TOOLBAR = 135;
 // A copy of the toolbar that nothing loads; kept so the id stays taken.
 constexpr int IDR_TOOLBAR_SPARE = 136;
 
+constexpr int IDD_TRANSFER = 141;
+constexpr int IDD_XFERMODE = 145;
 constexpr int IDD_ONREFRESH = 159;
 constexpr int IDD_ABOUTBOX = 161;
 
@@ -30,6 +32,25 @@ constexpr UINT IDS_APP_TITLE = 61205;
 
 // Controls.
 constexpr int IDC_REFRESH_STATUS = 1017;
+// The transfer progress dialog.
+constexpr int IDC_TRANSFER_PLACEHOLDER = 1003;
+constexpr int IDC_TRANSFER_SOURCE = 1004;
+constexpr int IDC_TRANSFER_DESTINATION = 1005;
+constexpr int IDC_TRANSFER_ELAPSED = 1006;
+constexpr int IDC_TRANSFER_REMAINS = 1007;
+constexpr int IDC_TRANSFER_STATUS = 1008;
+constexpr int IDC_TRANSFER_CANCEL = 1009;
+constexpr int IDC_TRANSFER_DONE = 1010;
+constexpr int IDC_TRANSFER_TOTAL = 1011;
+constexpr int IDC_TRANSFER_FILES = 1012;
+constexpr int IDC_TRANSFER_BATCH = 1020;  // the whole batch, under the file's figures
+// The overwrite/resume prompt: its buttons end it with their own ids.
+constexpr int IDC_XFER_CANCEL = 1012;
+constexpr int IDC_XFER_OVERWRITE = 1014;
+constexpr int IDC_XFER_RESUME = 1015;
+constexpr int IDC_XFER_MESSAGE = 1017;
+constexpr int IDC_XFER_OVERWRITE_ALL = 1018;
+constexpr int IDC_XFER_RESUME_ALL = 1019;
 constexpr int IDC_ABOUT_VERSION = 1029;
 
 // Toolbar images (the toolbar bitmap, one id per button picture).

@@ -10,6 +10,8 @@ const platform::MenuTemplate& MainMenu();              // 129
 const platform::ToolbarTemplate& MainToolbar();        // 135
 const platform::ToolbarTemplate& SpareToolbar();       // 136, not loaded
 const platform::AcceleratorTable& MainAccelerators();  // 129
+const platform::DialogTemplate& TransferDialog();      // 141
+const platform::DialogTemplate& XferModeDialog();      // 145
 const platform::DialogTemplate& OnRefreshDialog();     // 159
 const platform::DialogTemplate& AboutDialog();         // 161
 

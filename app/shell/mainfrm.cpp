@@ -24,6 +24,7 @@
 #include "app/shell/tavrixapp.h"
 #include "app/shell/tavrixdoc.h"
 #include "app/shell/usermessages.h"
+#include "app/transfer/transfercommands.h"
 #include "platform/registry.h"
 #include "platform/templates.h"
 #include "platform/trace.h"
@@ -92,10 +93,13 @@ QRect CMainFrame::CenteredRect(QSize frameClient, QPoint frameTopLeft, QSize dia
 
 CMainFrame::CMainFrame(CTavrixDoc* document) : m_document(document) {
     m_refreshDlg = std::make_unique<COnRefreshDlg>();
+    m_transfers = std::make_unique<CTransferCommands>(*this);
     setAccessibleName("Vexlo");
 }
 
 CMainFrame::~CMainFrame() {
+    // A running worker is stopped while the device library is still open.
+    m_transfers.reset();
     DestroyWindow();
     if (m_deviceOpen) {
         TAVRIX_UninitDevice();
@@ -482,8 +486,8 @@ void CMainFrame::RefreshDestination() {
 }
 
 // ---- Command handlers ----------------------------------------------------------------------
-// The file, transfer, conversion and upgrade commands arrive with their own
-// parts of the program; until then their handlers are reached and do nothing.
+// The file, conversion and upgrade commands arrive with their own parts of the
+// program; until then their handlers are reached and do nothing.
 
 void CMainFrame::OnNewFolder() {}
 
@@ -495,9 +499,13 @@ void CMainFrame::OnConvertAvi() {}
 
 void CMainFrame::OnShowHidden() {}
 
-void CMainFrame::OnDownload() {}
+void CMainFrame::OnDownload() {
+    m_transfers->OnDownload();
+}
 
-void CMainFrame::OnUpload() {}
+void CMainFrame::OnUpload() {
+    m_transfers->OnUpload();
+}
 
 void CMainFrame::OnAppExit() {
     close();

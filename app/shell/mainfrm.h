@@ -31,6 +31,7 @@ class COnRefreshDlg;
 class CSTBFileListView;
 class CSTBTreeView;
 class CTavrixDoc;
+class CTransferCommands;
 class QLabel;
 class QSplitter;
 class QToolBar;
@@ -102,6 +103,7 @@ public:
     QLabel* GetStatusPane() const { return m_statusPane; }
     QSplitter* GetSplitter() const { return m_splitter; }
     CTavrixDoc* GetDocument() const { return m_document; }
+    CTransferCommands& GetTransferCommands() { return *m_transfers; }
     // The frame's client area: the window below its menu bar.
     QSize ClientSize() const;
 
@@ -159,6 +161,7 @@ private:
     QToolBar* m_toolBar = nullptr;
 
     CTavrixDoc* m_document;
+    std::unique_ptr<CTransferCommands> m_transfers;
     const TransferItem* m_batchHead = nullptr;
     bool m_created = false;
     bool m_destroyed = false;

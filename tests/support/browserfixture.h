@@ -14,6 +14,7 @@
 #include "app/pvr/stbtreeview.h"
 #include "app/shell/mainfrm.h"
 #include "platform/clock.h"
+#include "support/pauseclock.h"
 #include "support/pvrfixture.h"
 #include "support/shellfixture.h"
 
@@ -51,7 +52,7 @@ protected:
     std::string Trace();
     void MakeHostFolder(const std::string& relative);
 
-    platform::ManualClock m_clock;
+    CPauseClock m_clock;
     std::unique_ptr<ShellEnvironment> m_env;
     // Device calls as the panes made them.
     int m_findFileCalls = 0;

@@ -10,27 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/clock.h"
+#include "support/pauseclock.h"
 #include "support/privatedrive.h"
 #include "support/pvrfixture.h"
 #include "transfer/batchbuilder.h"
 #include "transfer/transferengine.h"
-
-// A manual clock that remembers the pauses taken off the UI thread.
-class CPauseClock : public platform::ManualClock {
-public:
-    bool SleepUnless(std::uint32_t ms, const std::function<bool()>& stop) override;
-    std::vector<std::uint32_t> WorkerPauses();
-    void ClearPauses();
-
-private:
-    std::mutex m_mutex;
-    std::vector<std::uint32_t> m_pauses;
-};
-
-// Moves the clock to each sleeping worker's wake-up time, handling messages
-// meanwhile, until done() holds; false when that takes 30 s of wall time.
-bool DriveClock(CPauseClock& clock, const std::function<bool()>& done);
 
 // Everything a worker reported, in order.
 class CReportLog : public ITransferReport {

@@ -1,0 +1,51 @@
+// The main window's transfer commands: upload the PC file list's selection into
+// the PVR tree's folder, download the PVR file list's selection into the PC
+// tree's folder. Each builds the batch, shows the progress window, disables the
+// user interface and starts the worker; the end of the batch comes back to the
+// main window through the progress window.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "transfer/transferengine.h"
+
+class CMainFrame;
+class CTransferDlg;
+
+class CTransferCommands {
+public:
+    explicit CTransferCommands(CMainFrame& frame);
+    // Stops a running worker and waits for it.
+    ~CTransferCommands();
+    CTransferCommands(const CTransferCommands&) = delete;
+    CTransferCommands& operator=(const CTransferCommands&) = delete;
+
+    void OnUpload();
+    void OnDownload();
+    // Runs the batch already in the engine through the upload worker at the
+    // given priority (the software upgrade's way in). False, after telling the
+    // user, when it could not start.
+    bool StartUploadBatch(platform::ThreadPriority priority);
+
+    // False, after telling the user, while a worker is still running.
+    bool CheckIdle();
+
+    CTransferEngine& Engine() { return *m_engine; }
+    // Null until the first transfer.
+    CTransferDlg* Dialog() const { return m_dialog.get(); }
+
+private:
+    class CDialogReport;
+
+    // The progress window, made once and given a window for every batch.
+    void ShowDialog();
+    bool Start(bool upload, platform::ThreadPriority priority);
+    // Asks the overwrite/resume question.
+    static int Ask(const std::string& text);
+
+    CMainFrame& m_frame;
+    std::unique_ptr<CTransferEngine> m_engine;
+    std::unique_ptr<CDialogReport> m_report;
+    std::unique_ptr<CTransferDlg> m_dialog;
+};
