@@ -93,6 +93,8 @@ struct DemoRecording {
     const char* video;  // an ffmpeg test source
     int seconds;
     int tone;
+    const char* size = "320x240";
+    const char* bitrate = "1200k";  // held constant, so the file's size is known ahead
 };
 
 }  // namespace
@@ -130,6 +132,8 @@ bool FillDemoDisk(const fs::path& root, const PvrOptions& options, bool* skipped
         {"News", "200503211830", "testsrc", 4, 440},
         {"Nature", "200504021200", "smptebars", 5, 523},
         {"Cartoon", "200505151915", "rgbtestsrc", 3, 659},
+        // About 60 MB: long enough to watch a transfer at work.
+        {"Concert", "200506101930", "testsrc2", 60, 587, "720x576", "7800k"},
     };
     for (const DemoRecording& rec : recordings) {
         const fs::path ts = fs::path(work) / "rec.ts";
@@ -143,7 +147,7 @@ bool FillDemoDisk(const fs::path& root, const PvrOptions& options, bool* skipped
                   "-f",
                   "lavfi",
                   "-i",
-                  std::string(rec.video) + "=size=320x240:rate=25:duration=" + seconds,
+                  std::string(rec.video) + "=size=" + rec.size + ":rate=25:duration=" + seconds,
                   "-f",
                   "lavfi",
                   "-i",
@@ -152,7 +156,13 @@ bool FillDemoDisk(const fs::path& root, const PvrOptions& options, bool* skipped
                   "-c:v",
                   "mpeg2video",
                   "-b:v",
-                  "1200k",
+                  rec.bitrate,
+                  "-minrate",
+                  rec.bitrate,
+                  "-maxrate",
+                  rec.bitrate,
+                  "-bufsize",
+                  "1835k",
                   "-c:a",
                   "mp2",
                   "-b:a",

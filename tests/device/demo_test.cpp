@@ -25,11 +25,18 @@ TEST_F(DemoTest, FillsAnEmptyDiskWithRecordingsInParts) {
     EXPECT_EQ(offset, 134u);
     EXPECT_EQ(first[offset], 0x47) << "a transport stream packet starts there";
     EXPECT_EQ(first[offset + 188], 0x47);
-    for (const char* name :
-         {"AV/News_#002_200503211830.AVR", "AV/News_#001_200503211830.AVF",
-          "AV/Nature_#003_200504021200.AVR", "AV/Cartoon_#001_200505151915.AVF"}) {
+    for (const char* name : {"AV/News_#002_200503211830.AVR", "AV/News_#001_200503211830.AVF",
+                             "AV/Nature_#003_200504021200.AVR", "AV/Cartoon_#001_200505151915.AVF",
+                             "AV/Concert_#002_200506101930.AVR"}) {
         EXPECT_TRUE(ExistsHost(name)) << name;
     }
+    // One recording is large enough to watch a transfer at work.
+    std::uintmax_t concert = 0;
+    for (const char* part : {"001", "002", "003"}) {
+        concert += std::filesystem::file_size(
+            m_disk / "AV" / (std::string("Concert_#") + part + "_200506101930.AVR"));
+    }
+    EXPECT_GT(concert, 50u << 20);
     EXPECT_FALSE(std::filesystem::is_empty(m_disk / "MP3"));
     EXPECT_FALSE(std::filesystem::is_empty(m_disk / "IMG"));
     EXPECT_TRUE(std::filesystem::is_directory(m_disk / "Firmware"));
