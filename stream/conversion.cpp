@@ -1,8 +1,5 @@
 #include "stream/conversion.h"
 
-#include <atomic>
-#include <cstdio>
-#include <cstring>
 #include <memory>
 
 #include "platform/pcfs.h"
@@ -16,237 +13,258 @@ namespace {
 constexpr const char* kCaption = "Tavrix";
 constexpr std::size_t kWorkerStack = 20480;
 
-char g_sourcePath[kConvertSourcePathSize];
-char g_targetPath[kConvertTargetPathSize];
-HWND g_notify = nullptr;
-
-std::atomic<std::int64_t> g_converted{0};
-std::atomic<std::int64_t> g_total{0};
-std::atomic<bool> g_running{false};
-
-// The stop event: an auto-reset flag the engine polls once per block. An atomic
-// rather than a waitable event, because a zero-timeout wait on one costs the
-// kernel's timer slack on every poll, which dominated the conversion time.
-// "Exists" says whether a conversion is there to see it.
-std::atomic<bool> g_stopSignal{false};
-std::atomic<bool> g_stopEventExists{false};
-
-// Touched only by the UI thread: the worker of the latest start_conversion.
-std::unique_ptr<platform::CThread> g_worker;
-
-void tell_user(const char* text) {
-    MessageBox(g_notify, text, kCaption, MB_OK | MB_ICONSTOP);
-}
-
-// The engine's source and sink over the conversion's files; the converted
-// count follows what the engine has taken, which is the source's read position
-// as it sees it.
-struct Files : BackgroundFiles {
-    std::int64_t position = 0;
-
-    long Count(long n) {
-        if (n > 0) {
-            position += n;
-            g_converted.store(position, std::memory_order_relaxed);
-        }
-        return n;
-    }
-
-    static long ReadFn(void* ctx, std::uint8_t* out, std::size_t want) {
-        auto* self = static_cast<Files*>(ctx);
-        return self->Count(self->Read(out, want));
-    }
-
-    static long BorrowFn(void* ctx, const std::uint8_t** data, std::size_t want) {
-        auto* self = static_cast<Files*>(ctx);
-        return self->Count(self->Borrow(data, want));
-    }
-};
-
-bool stop_signalled(void*) {
-    // A plain load first: the exchange is a locked instruction, and this runs
-    // once per block while the flag is almost never set.
-    return g_stopSignal.load(std::memory_order_relaxed) &&
-           g_stopSignal.exchange(false, std::memory_order_acq_rel);
-}
-
-void send_to_notify(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-    if (g_notify != nullptr) {
-        SendMessage(g_notify, message, wParam, lParam);
-    }
-}
-
-bool paths_fit(const char* source, const char* target) {
-    if (std::strlen(source) >= kConvertSourcePathSize) {
+bool paths_fit(std::string_view source, std::string_view target) {
+    if (source.size() >= kConvertSourcePathSize) {
         MessageBox(nullptr, "The source path is too long.", kCaption, MB_OK | MB_ICONSTOP);
         return false;
     }
-    if (std::strlen(target) >= kConvertTargetPathSize) {
+    if (target.size() >= kConvertTargetPathSize) {
         MessageBox(nullptr, "The target path is too long.", kCaption, MB_OK | MB_ICONSTOP);
         return false;
     }
     return true;
 }
 
-void copy_paths(const char* source, const char* target, HWND notify) {
-    // Lengths were checked by paths_fit: these never cut.
-    std::snprintf(g_sourcePath, sizeof g_sourcePath, "%s", source);
-    std::snprintf(g_targetPath, sizeof g_targetPath, "%s", target);
-    g_notify = notify;
+}  // namespace
+
+// The engine's source and sink over the conversion's files; the converted
+// count follows what the engine has taken, which is the source's read position
+// as it sees it.
+class CConversion::CFiles : public BackgroundFiles {
+public:
+    explicit CFiles(std::atomic<std::int64_t>& converted) : m_converted(converted) {}
+
+    // Where the engine starts reading: the stream offset of the header.
+    void StartAt(std::int64_t position) {
+        m_position = position;
+        m_converted = position;
+    }
+
+    static long ReadFn(void* ctx, std::uint8_t* out, std::size_t want) {
+        auto* self = static_cast<CFiles*>(ctx);
+        return self->Count(self->Read(out, want));
+    }
+
+    static long BorrowFn(void* ctx, const std::uint8_t** data, std::size_t want) {
+        auto* self = static_cast<CFiles*>(ctx);
+        return self->Count(self->Borrow(data, want));
+    }
+
+private:
+    long Count(long n) {
+        if (n > 0) {
+            m_position += n;
+            m_converted.store(m_position, std::memory_order_relaxed);
+        }
+        return n;
+    }
+
+    std::atomic<std::int64_t>& m_converted;
+    std::int64_t m_position = 0;
+};
+
+CConversion::~CConversion() {
+    m_stopRequested = true;
+    m_worker.reset();  // joins, handling messages meanwhile on the UI thread
+}
+
+void CConversion::TellUser(const char* text) const {
+    MessageBox(m_notify, text, kCaption, MB_OK | MB_ICONSTOP);
+}
+
+void CConversion::SendToNotify(UINT message, WPARAM wParam, LPARAM lParam) const {
+    if (m_notify != nullptr) {
+        SendMessage(m_notify, message, wParam, lParam);
+    }
+}
+
+bool CConversion::StopRequested(void* self) {
+    return static_cast<CConversion*>(self)->m_stopRequested.load(std::memory_order_relaxed);
 }
 
 // The failure end: the user has been told why; the dialog then says it failed.
 // The files close as the worker's locals go; a partial target stays on disk.
-bool fail() {
-    send_to_notify(WM_CONVERT_FAILED);
-    g_stopEventExists = false;
+bool CConversion::Fail() {
+    SendToNotify(WM_CONVERT_FAILED);
     return false;
 }
 
-bool convert() {
-    g_converted = 0;
+bool CConversion::Convert() {
+    m_converted = 0;
 
-    auto files = std::make_unique<Files>();
-    if (!files->OpenSource(g_sourcePath)) {
-        tell_user("The source file cannot be opened.");
-        return fail();
+    auto files = std::make_unique<CFiles>(m_converted);
+    if (!files->OpenSource(m_sourcePath)) {
+        TellUser("The source file cannot be opened.");
+        return Fail();
     }
-    if (!files->OpenTarget(g_targetPath)) {
-        tell_user("Can't open the target file");
-        return fail();
+    if (!files->OpenTarget(m_targetPath)) {
+        TellUser("Can't open the target file");
+        return Fail();
     }
 
     const std::int64_t size = files->Source().Size();
-    g_total = size < 0 ? 0 : size;
-    const auto total = static_cast<std::uint64_t>(g_total.load());
-    send_to_notify(WM_CONVERT_TOTAL, static_cast<WPARAM>(total >> 32),
-                   static_cast<LPARAM>(total & 0xFFFFFFFFu));
+    m_total = size < 0 ? 0 : size;
+    const auto total = static_cast<std::uint64_t>(m_total.load());
+    SendToNotify(WM_CONVERT_TOTAL, static_cast<WPARAM>(total >> 32),
+                 static_cast<LPARAM>(total & 0xFFFFFFFFu));
 
     std::uint8_t header[kAvrHeaderSize];
     const std::int64_t got = files->Source().Read(header, sizeof header);
     if (got < 0) {
-        tell_user("The source file cannot be read.");
-        return fail();
+        TellUser("The source file cannot be read.");
+        return Fail();
     }
     if (got < kAvrHeaderSize) {
-        tell_user("The source file is not a PVR recording.");
-        return fail();
+        TellUser("The source file is not a PVR recording.");
+        return Fail();
     }
     // Offset 6 holds a word nothing uses; offset 8 is where the stream begins.
     const int streamOffset = (header[8] << 8) | header[9];
     if (files->Source().Seek(streamOffset) < 0) {
-        tell_user("The source file cannot be read.");
-        return fail();
+        TellUser("The source file cannot be read.");
+        return Fail();
     }
-    files->position = streamOffset;
-    g_converted = streamOffset;
+    files->StartAt(streamOffset);
 
     if (!files->Start()) {
-        tell_user("There is not enough memory for the conversion.");
-        return fail();
+        TellUser("There is not enough memory for the conversion.");
+        return Fail();
     }
 
-    g_stopSignal = false;
-    g_stopEventExists = true;
-
     stream_io io;
-    io.read = &Files::ReadFn;
+    io.read = &CFiles::ReadFn;
     io.read_ctx = files.get();
-    io.borrow = &Files::BorrowFn;
+    io.borrow = &CFiles::BorrowFn;
     io.write = &BackgroundFiles::Sink;
     io.write_ctx = files.get();
-    io.stop_requested = &stop_signalled;
+    io.stop_requested = &CConversion::StopRequested;
+    io.stop_ctx = this;
     const ts_result result = convert_transport_stream(io, 0, 0, 1);
 
     if (result == ts_result::read_error) {
-        tell_user("The source file cannot be read.");
-        return fail();
+        TellUser("The source file cannot be read.");
+        return Fail();
     }
     if (result == ts_result::write_error || !files->Finish()) {
-        tell_user("The target file cannot be written.");
-        return fail();
+        TellUser("The target file cannot be written.");
+        return Fail();
     }
     if (result == ts_result::no_memory) {
-        tell_user("There is not enough memory for the conversion.");
-        return fail();
+        TellUser("There is not enough memory for the conversion.");
+        return Fail();
     }
 
-    send_to_notify(WM_CONVERT_DONE);
+    SendToNotify(WM_CONVERT_DONE);
     files->Close();
-    g_stopEventExists = false;
-    g_converted = g_total.load();
+    m_converted = m_total.load();
     return true;
 }
 
-bool run_marked() {
-    const bool ok = convert();
-    g_running = false;
+bool CConversion::Claim(std::string_view source, std::string_view target, HWND notify) {
+    if (m_running.exchange(true)) {
+        return false;
+    }
+    if (!paths_fit(source, target)) {
+        m_running = false;
+        return false;
+    }
+    m_sourcePath = source;
+    m_targetPath = target;
+    m_notify = notify;
+    m_stopRequested = false;
+    return true;
+}
+
+bool CConversion::RunClaimed() {
+    const bool ok = Convert();
+    m_running = false;
     return ok;
+}
+
+bool CConversion::Start(std::string_view source, std::string_view target, HWND notify) {
+    if (m_running) {
+        return false;
+    }
+    m_worker.reset();  // the previous worker has ended; join it
+    if (!Claim(source, target, notify)) {
+        return false;
+    }
+    m_worker = platform::CThread::Start([this] { RunClaimed(); }, kWorkerStack);
+    if (!m_worker) {
+        m_running = false;
+        return false;
+    }
+    return true;
+}
+
+bool CConversion::Run(std::string_view source, std::string_view target, HWND notify) {
+    if (!Claim(source, target, notify)) {
+        return false;
+    }
+    return RunClaimed();
+}
+
+void CConversion::Stop() {
+    if (!m_running) {
+        return;
+    }
+    m_stopRequested = true;
+    platform::WaitProcessingMessages([this] { return !m_running.load(); }, 1000);
+}
+
+bool CConversion::Wait(int timeoutMs) {
+    if (!m_worker) {
+        return true;
+    }
+    return m_worker->Wait(timeoutMs);
+}
+
+int CConversion::Percent() const {
+    const std::int64_t totalMiB = m_total.load() / 1048576;
+    if (totalMiB == 0) {
+        return 0;
+    }
+    return static_cast<int>((m_converted.load() / 1048576) * 100 / totalMiB);
+}
+
+namespace {
+
+// Made on first use and gone at exit, stopping and joining what still runs.
+CConversion& process_conversion() {
+    static CConversion conversion;
+    return conversion;
 }
 
 }  // namespace
 
 bool start_conversion(const char* source, const char* target, HWND notify) {
-    if (g_running) {
-        return false;
-    }
-    if (!paths_fit(source, target)) {
-        return false;
-    }
-    g_worker.reset();  // the previous worker has ended; join it
-    copy_paths(source, target, notify);
-    g_running = true;
-    g_worker = platform::CThread::Start([] { run_marked(); }, kWorkerStack);
-    if (!g_worker) {
-        g_running = false;
-        return false;
-    }
-    return true;
+    return process_conversion().Start(source, target, notify);
 }
 
 void stop_conversion() {
-    if (!g_stopEventExists) {
-        return;
-    }
-    g_stopSignal = true;
-    platform::WaitProcessingMessages([] { return !g_running.load(); }, 1000);
+    process_conversion().Stop();
 }
 
 std::int64_t get_converted_bytes() {
-    return g_converted.load();
+    return process_conversion().ConvertedBytes();
 }
 
 std::int64_t get_total_bytes() {
-    return g_total.load();
+    return process_conversion().TotalBytes();
 }
 
 int get_convert_percent() {
-    const std::int64_t totalMiB = g_total.load() / 1048576;
-    if (totalMiB == 0) {
-        return 0;
-    }
-    return static_cast<int>((g_converted.load() / 1048576) * 100 / totalMiB);
+    return process_conversion().Percent();
 }
 
 bool conversion_running() {
-    return g_running.load();
+    return process_conversion().IsRunning();
 }
 
 bool wait_conversion_end(int timeoutMs) {
-    if (!g_worker) {
-        return true;
-    }
-    return g_worker->Wait(timeoutMs);
+    return process_conversion().Wait(timeoutMs);
 }
 
 bool run_conversion(const char* source, const char* target, HWND notify) {
-    if (g_running.exchange(true)) {
-        return false;
-    }
-    if (!paths_fit(source, target)) {
-        g_running = false;
-        return false;
-    }
-    copy_paths(source, target, notify);
-    return run_marked();
+    return process_conversion().Run(source, target, notify);
 }

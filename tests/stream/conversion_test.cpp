@@ -284,6 +284,31 @@ TEST_F(Conversion, StopEndsLikeACompletionWithWhatWasWritten) {
     EXPECT_TRUE(Shown().empty());
 }
 
+TEST_F(Conversion, AConversionGoingOutOfScopeStopsAndJoinsItsWorker) {
+    const Bytes ts = SyntheticTs(200);
+    WriteFile(m_dir / "in.AVR", Concat({AvrHeader(), ts}));
+    const std::int64_t processTotal = get_total_bytes();
+    Gate gate;
+    set_stream_diag_sink(&Gate::Sink, &gate);
+    {
+        CConversion conversion;
+        ASSERT_TRUE(conversion.Start("C:\\in.AVR", "C:\\out.AVI", m_window.GetSafeHwnd()));
+        ASSERT_TRUE(platform::WaitProcessingMessages([&] { return gate.reached.load(); }, 10000));
+        // Released only from inside the destructor's wait, once the stop is asked for.
+        platform::PostToUiThread([&] { gate.release.Set(); });
+    }
+    set_stream_diag_sink(nullptr, nullptr);
+
+    EXPECT_EQ(m_window.Numbers(), (std::vector<UINT>{WM_CONVERT_TOTAL, WM_CONVERT_DONE}));
+    const Bytes out = ReadFile(m_dir / "out.AVI");
+    const Bytes full = EngineOutput(ts);
+    ASSERT_FALSE(out.empty());
+    ASSERT_LT(out.size(), full.size());
+    EXPECT_EQ(out, Bytes(full.begin(), full.begin() + static_cast<long>(out.size())));
+    // The process-wide conversion was not the one used.
+    EXPECT_EQ(get_total_bytes(), processTotal);
+}
+
 TEST_F(Conversion, StopWhenIdleDoesNothing) {
     stop_conversion();
     EXPECT_FALSE(conversion_running());
