@@ -139,7 +139,7 @@ bool CConversion::Convert() {
     io.write_ctx = files.get();
     io.stop_requested = &CConversion::StopRequested;
     io.stop_ctx = this;
-    const ts_result result = convert_transport_stream(io, 0, 0, 1);
+    const ts_result result = convert_transport_stream(io, 0, 0, ipack_output::program_stream);
 
     if (result == ts_result::read_error) {
         TellUser("The source file cannot be read.");

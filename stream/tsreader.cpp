@@ -8,15 +8,8 @@
 
 namespace {
 
-constexpr std::uint8_t kSync = 0x47;
-
 bool stop_requested(const stream_io& io) {
     return io.stop_requested != nullptr && io.stop_requested(io.stop_ctx);
-}
-
-// Payload offset of a packet: 4, plus the adaptation field and its length byte.
-int payload_offset(const std::uint8_t* pkt) {
-    return 4 + ((pkt[3] & 0x20) != 0 ? pkt[4] + 1 : 0);
 }
 
 bool is_video_id(std::uint8_t id) {
@@ -55,26 +48,16 @@ long take_block(const stream_io& io, std::uint8_t* scratch, long len, const std:
 struct Assemblers {
     ipack audio;
     ipack video;
-    bool audioReady = false;
-    bool videoReady = false;
 
-    ~Assemblers() {
-        if (audioReady) {
-            ipack_free(&audio);
-        }
-        if (videoReady) {
-            ipack_free(&video);
-        }
-    }
-    bool failed() const { return audio.sink_failed != 0 || video.sink_failed != 0; }
+    bool failed() const { return audio.sink_failed || video.sink_failed; }
 };
 
-void handle_packet(const std::uint8_t* pkt, int audioPid, int videoPid, Assemblers& a) {
-    if ((pkt[3] & 0x10) == 0) {
-        return;  // no payload
+void handle_packet(const ts_packet pkt, int audioPid, int videoPid, Assemblers& a) {
+    if (!pkt.has_payload()) {
+        return;
     }
-    const int pid = ts_packet_pid(pkt + 1);
-    if ((pkt[1] & 0x80) != 0) {
+    const int pid = pkt.pid();
+    if (pkt.transport_error()) {
         stream_diag("Error in TS for PID: %d\n", pid);
     }
     ipack* p = nullptr;
@@ -87,17 +70,17 @@ void handle_packet(const std::uint8_t* pkt, int audioPid, int videoPid, Assemble
     }
     // A video packet of unbounded length ends where the next one of its stream
     // starts: close it now with the length it turned out to have.
-    if ((pkt[1] & 0x40) != 0 && p->declared_length == kIpackUnbounded) {
+    if (pkt.unit_start() && p->declared_length == kIpackUnbounded) {
         p->declared_length = static_cast<std::uint32_t>(p->consumed - 6);
         p->consumed = 0;
         ipack_flush(p);
         ipack_reset(p);
     }
-    const int offset = payload_offset(pkt);
+    const int offset = pkt.payload_offset();
     if (offset > kTsPacketSize) {
         return;  // adaptation field longer than the packet
     }
-    ipack_feed(pkt + offset, kTsPacketSize - offset, p);
+    ipack_feed(pkt.bytes() + offset, kTsPacketSize - offset, p);
 }
 
 }  // namespace
@@ -122,19 +105,21 @@ ts_result find_stream_pids(const stream_io& io, int* video_pid, int* audio_pid) 
         }
         long p = 0;
         while (p + 7 < n) {
-            if (block[p] != kSync) {
+            const ts_packet pkt(block + p);
+            if (!pkt.has_sync()) {
                 ++p;
             } else {
-                if ((block[p + 1] & 0x40) != 0) {
-                    // The stream id of the PES header that starts this payload; a
-                    // packet cut by the end of the block is not looked into.
-                    const long at = p + 7 + ((block[p + 3] & 0x20) != 0 ? block[p + 4] + 1 : 0);
+                if (pkt.unit_start()) {
+                    // The stream id of the PES header that starts this payload
+                    // (the start code itself is not checked); a packet cut by
+                    // the end of the block is not looked into.
+                    const long at = p + pkt.payload_offset() + 3;
                     if (at < n) {
                         const std::uint8_t id = block[at];
                         if (is_video_id(id)) {
-                            *video_pid = ts_packet_pid(block + p + 1);
+                            *video_pid = pkt.pid();
                         } else if (is_audio_id(id)) {
-                            *audio_pid = ts_packet_pid(block + p + 1);
+                            *audio_pid = pkt.pid();
                         }
                     }
                 }
@@ -148,7 +133,7 @@ ts_result find_stream_pids(const stream_io& io, int* video_pid, int* audio_pid) 
 }
 
 ts_result convert_transport_stream(const stream_io& io, int audio_pid, int video_pid,
-                                   int program_stream) {
+                                   ipack_output output) {
     ts_result found = find_stream_pids(io, &video_pid, &audio_pid);
     if (found != ts_result::ended) {
         return found;
@@ -156,12 +141,8 @@ ts_result convert_transport_stream(const stream_io& io, int audio_pid, int video
 
     Assemblers a;
     PsMuxState mux;
-    a.audioReady = ipack_init(&a.audio, kIpackSize, io.write, io.write_ctx, program_stream, &mux);
-    if (!a.audioReady) {
-        return ts_result::no_memory;
-    }
-    a.videoReady = ipack_init(&a.video, kIpackSize, io.write, io.write_ctx, program_stream, &mux);
-    if (!a.videoReady) {
+    if (!ipack_init(&a.audio, kIpackSize, io.write, io.write_ctx, output, &mux) ||
+        !ipack_init(&a.video, kIpackSize, io.write, io.write_ctx, output, &mux)) {
         return ts_result::no_memory;
     }
 
@@ -174,7 +155,7 @@ ts_result convert_transport_stream(const stream_io& io, int audio_pid, int video
     if (got == 0) {
         return ts_result::ended;
     }
-    const auto* sync = static_cast<const std::uint8_t*>(std::memchr(align, kSync, got));
+    const auto* sync = static_cast<const std::uint8_t*>(std::memchr(align, kTsSync, got));
     if (sync == nullptr) {
         stream_diag("Not a TS\n");
         return ts_result::not_ts;
@@ -208,7 +189,7 @@ ts_result convert_transport_stream(const stream_io& io, int audio_pid, int video
         // Packets are not re-checked for their sync byte: every 188-byte step is
         // a packet, and an incomplete one at the end of the data is dropped.
         for (long o = 0; o + kTsPacketSize <= n; o += kTsPacketSize) {
-            handle_packet(data + o, audio_pid, video_pid, a);
+            handle_packet(ts_packet(data + o), audio_pid, video_pid, a);
             if (a.failed()) {
                 return ts_result::write_error;
             }

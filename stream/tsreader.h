@@ -5,9 +5,10 @@
 
 #include <cstdint>
 
+#include "stream/ipack.h"
 #include "stream/streamio.h"
+#include "stream/tspacket.h"
 
-constexpr int kTsPacketSize = 188;
 constexpr int kTsBlockSize = 10 * kTsPacketSize;
 constexpr int kIpackSize = 2048;
 
@@ -29,15 +30,11 @@ inline bool ts_result_ok(ts_result r) {
            r == ts_result::no_streams;
 }
 
-inline int ts_packet_pid(const std::uint8_t* b) {
-    return ((b[0] & 0x1F) * 256) + b[1];
-}
-
 // Runs the whole conversion from the source's current position. A PID of 0 is
-// found by the engine. program_stream 1 writes a program stream, 0 the bare
-// repacked PES packets.
+// found by the engine. The output is a program stream, or the bare repacked
+// PES packets.
 ts_result convert_transport_stream(const stream_io& io, int audio_pid, int video_pid,
-                                   int program_stream);
+                                   ipack_output output);
 
 // Reads blocks until both PIDs are known (from the PES start codes in the
 // packets that carry a payload start). Consumes the blocks it reads. Returns

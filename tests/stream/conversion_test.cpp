@@ -67,7 +67,8 @@ Bytes EngineOutput(const Bytes& ts) {
     MemorySource source;
     source.data = ts;
     CaptureSink sink;
-    EXPECT_TRUE(ts_result_ok(convert_transport_stream(MakeIo(source, sink), 0, 0, 1)));
+    EXPECT_TRUE(ts_result_ok(
+        convert_transport_stream(MakeIo(source, sink), 0, 0, ipack_output::program_stream)));
     return sink.All();
 }
 

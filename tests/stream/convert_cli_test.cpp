@@ -89,7 +89,8 @@ TEST_F(ConvertCli, ConvertsToTheDefaultNameQuietly) {
     MemorySource source;
     source.data = ts;
     CaptureSink sink;
-    ASSERT_EQ(convert_transport_stream(MakeIo(source, sink), 0, 0, 1), ts_result::ended);
+    ASSERT_EQ(convert_transport_stream(MakeIo(source, sink), 0, 0, ipack_output::program_stream),
+              ts_result::ended);
 
     EXPECT_EQ(Convert(Quote((m_dir / "Movie.rec.AVR").string())), 0);
     // The engine describes the streams it found; progress shows only on a terminal.

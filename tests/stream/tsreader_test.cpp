@@ -18,8 +18,8 @@ struct Outcome {
     std::size_t readTo;
 };
 
-Outcome Convert(const Bytes& ts, int programStream = 0, std::optional<std::size_t> stopAt = {},
-                std::optional<std::size_t> failAt = {},
+Outcome Convert(const Bytes& ts, ipack_output output = ipack_output::bare_pes,
+                std::optional<std::size_t> stopAt = {}, std::optional<std::size_t> failAt = {},
                 std::optional<std::size_t> failAfterBlocks = {}) {
     MemorySource source;
     source.data = ts;
@@ -27,7 +27,7 @@ Outcome Convert(const Bytes& ts, int programStream = 0, std::optional<std::size_
     source.failAt = failAt;
     Outcome run{};
     run.sink.failAfterBlocks = failAfterBlocks;
-    run.result = convert_transport_stream(MakeIo(source, run.sink), 0, 0, programStream);
+    run.result = convert_transport_stream(MakeIo(source, run.sink), 0, 0, output);
     run.readTo = source.pos;
     return run;
 }
@@ -197,7 +197,7 @@ TEST(TsReader, StopEndsTheLoopBeforeTheBlockIsHandled) {
     // Reads: 1880 (search), 188 (alignment), 1692, then 1880 each.
     const std::size_t handled = 1880 + 188 + 1692 + 1880;
     const Outcome full = Convert(ts);
-    const Outcome stopped = Convert(ts, 0, handled + 1);
+    const Outcome stopped = Convert(ts, ipack_output::bare_pes, handled + 1);
     EXPECT_EQ(stopped.result, ts_result::stopped);
     EXPECT_EQ(stopped.readTo, handled + 1880);
 
@@ -219,11 +219,11 @@ TEST(TsReader, NoSyncByteWhereTheConversionBeginsIsNotATs) {
 TEST(TsReader, ReadAndWriteFailuresEndTheConversionAsFailures) {
     const Bytes ts = SyntheticTs(6);
     for (const std::size_t at : {std::size_t{100}, std::size_t{1880 + 50}, std::size_t{9000}}) {
-        const Outcome run = Convert(ts, 0, {}, at);
+        const Outcome run = Convert(ts, ipack_output::bare_pes, {}, at);
         EXPECT_EQ(run.result, ts_result::read_error) << at;
         EXPECT_FALSE(ts_result_ok(run.result));
     }
-    const Outcome run = Convert(ts, 1, {}, {}, 3);
+    const Outcome run = Convert(ts, ipack_output::program_stream, {}, {}, 3);
     EXPECT_EQ(run.result, ts_result::write_error);
     EXPECT_EQ(run.sink.blocks.size(), 3u);
     EXPECT_EQ(run.sink.refused, 1);  // nothing is tried after the first refusal
@@ -234,10 +234,10 @@ TEST(TsReader, EveryProgramStreamStartsWithThePackAndSystemHeader) {
     std::uint8_t expected[32];
     // The first video output packet fills up before any audio packet is
     // complete, so the rate is the video's alone; its PES has PTS 90000.
-    ps_pack_header(expected, 86400, 15000, 1, 0, 0, 1, 1, 1, 0xC0, 0, 64, 0xE0, 1, 460);
+    ps_pack_header(expected, 86400, 15000, &kConversionSystemHeader);
     Bytes outputs[2];
     for (Bytes& out : outputs) {
-        const Outcome run = Convert(ts, 1);
+        const Outcome run = Convert(ts, ipack_output::program_stream);
         ASSERT_EQ(run.result, ts_result::ended);
         out = run.sink.All();
         ASSERT_GT(out.size(), 32u);
@@ -294,7 +294,7 @@ TEST(TsReader, BlocksLentInPlaceGiveWhatReadBlocksGive) {
         {"search ends with the data", Bytes(ts.begin(), ts.begin() + 1000), {}, {}},
     };
     for (const Case& c : cases) {
-        const Outcome read = Convert(c.ts, 1, c.stopAt, c.failAt);
+        const Outcome read = Convert(c.ts, ipack_output::program_stream, c.stopAt, c.failAt);
 
         LendingSource lending;
         lending.memory.data = c.ts;
@@ -305,7 +305,7 @@ TEST(TsReader, BlocksLentInPlaceGiveWhatReadBlocksGive) {
         io.read = &LendingSource::Read;
         io.borrow = &LendingSource::Lend;
         io.read_ctx = &lending;
-        const ts_result result = convert_transport_stream(io, 0, 0, 1);
+        const ts_result result = convert_transport_stream(io, 0, 0, ipack_output::program_stream);
 
         EXPECT_EQ(result, read.result) << c.name;
         EXPECT_EQ(sink.blocks, read.sink.blocks) << c.name;
