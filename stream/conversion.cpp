@@ -1,6 +1,9 @@
 #include "stream/conversion.h"
 
+#include <sys/stat.h>
+
 #include <memory>
+#include <optional>
 
 #include "platform/pcfs.h"
 #include "platform/thread.h"
@@ -12,6 +15,28 @@ namespace {
 
 constexpr const char* kCaption = "Tavrix";
 constexpr std::size_t kWorkerStack = 20480;
+
+// What names a file on the host, whatever path leads to it (links, case,
+// "..").
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool regular = false;
+
+    bool SameFile(const FileIdentity& other) const {
+        return device == other.device && inode == other.inode;
+    }
+};
+
+// nullopt when the path leads nowhere (yet).
+std::optional<FileIdentity> identify(const std::string& pcPath) {
+    const std::optional<std::string> host = platform::ToHostPath(pcPath);
+    struct stat st {};
+    if (!host || stat(host->c_str(), &st) != 0) {
+        return std::nullopt;
+    }
+    return FileIdentity{st.st_dev, st.st_ino, S_ISREG(st.st_mode)};
+}
 
 bool paths_fit(std::string_view source, std::string_view target) {
     if (source.size() >= kConvertSourcePathSize) {
@@ -92,9 +117,24 @@ bool CConversion::Fail() {
 bool CConversion::Convert() {
     m_converted = 0;
 
+    // A folder, a device or a pipe would be read until someone ends it, or
+    // block the opening itself.
+    if (const std::optional<FileIdentity> found = identify(m_sourcePath);
+        found && !found->regular) {
+        TellUser("The source is not a regular file.");
+        return Fail();
+    }
     auto files = std::make_unique<CFiles>(m_converted);
     if (!files->OpenSource(m_sourcePath)) {
         TellUser("The source file cannot be opened.");
+        return Fail();
+    }
+    // Creating the target empties it: it must not be the source under another
+    // name.
+    const std::optional<FileIdentity> source = identify(m_sourcePath);
+    const std::optional<FileIdentity> target = identify(m_targetPath);
+    if (source && target && source->SameFile(*target)) {
+        TellUser("The source and the target are the same file.");
         return Fail();
     }
     if (!files->OpenTarget(m_targetPath)) {

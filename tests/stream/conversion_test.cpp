@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -223,6 +225,68 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"WriteFails", Concat({AvrHeader(), SyntheticTs(20)}), "C:\\in.AVR", "D:\\full",
                     "The target file cannot be written.", true}),
     [](const testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
+
+struct RefusalCase {
+    const char* name;
+    // Makes what the case needs beside C:\\in.AVR in the drive's folder.
+    std::function<void(const fs::path&)> prepare;
+    const char* sourcePath;
+    const char* targetPath;
+    const char* message;
+};
+
+void PrintTo(const RefusalCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ConversionRefusal : public Conversion, public testing::WithParamInterface<RefusalCase> {};
+
+// Refused before anything is created or emptied: the recording stays whole
+// and nothing waits on an input that never ends.
+TEST_P(ConversionRefusal, LeavesTheSourceWholeAndCreatesNothing) {
+    const RefusalCase& c = GetParam();
+    const Bytes recording = Concat({AvrHeader(), SyntheticTs(5)});
+    WriteFile(m_dir / "in.AVR", recording);
+    c.prepare(m_dir);
+    const auto before = fs::directory_iterator(m_dir);
+    std::vector<fs::path> names(fs::begin(before), fs::end(before));
+
+    ASSERT_TRUE(Convert(c.sourcePath, c.targetPath));
+
+    EXPECT_EQ(Shown(), std::vector<std::string>{c.message});
+    EXPECT_EQ(m_window.Numbers(), std::vector<UINT>{WM_CONVERT_FAILED});
+    EXPECT_EQ(ReadFile(m_dir / "in.AVR"), recording);
+    const auto after = fs::directory_iterator(m_dir);
+    EXPECT_EQ(std::vector<fs::path>(fs::begin(after), fs::end(after)).size(), names.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ConversionRefusal,
+    testing::Values(
+        RefusalCase{"SamePathTwice", [](const fs::path&) {}, "C:\\in.AVR", "C:\\in.AVR",
+                    "The source and the target are the same file."},
+        RefusalCase{"SamePathInOtherCase", [](const fs::path&) {}, "C:\\in.AVR", "C:\\IN.avr",
+                    "The source and the target are the same file."},
+        RefusalCase{"SamePathThroughDotDot",
+                    [](const fs::path& dir) { fs::create_directory(dir / "sub"); }, "C:\\in.AVR",
+                    "C:\\sub\\..\\in.AVR", "The source and the target are the same file."},
+        RefusalCase{
+            "SymbolicLink",
+            [](const fs::path& dir) { fs::create_symlink(dir / "in.AVR", dir / "link.AVI"); },
+            "C:\\in.AVR", "C:\\link.AVI", "The source and the target are the same file."},
+        RefusalCase{
+            "HardLink",
+            [](const fs::path& dir) { fs::create_hard_link(dir / "in.AVR", dir / "hard.AVI"); },
+            "C:\\in.AVR", "C:\\hard.AVI", "The source and the target are the same file."},
+        RefusalCase{"Folder", [](const fs::path& dir) { fs::create_directory(dir / "folder.AVR"); },
+                    "C:\\folder.AVR", "C:\\out.AVI", "The source is not a regular file."},
+        RefusalCase{
+            "Fifo",
+            [](const fs::path& dir) { ASSERT_EQ(mkfifo((dir / "fifo.AVR").c_str(), 0600), 0); },
+            "C:\\fifo.AVR", "C:\\out.AVI", "The source is not a regular file."},
+        RefusalCase{"Device", [](const fs::path&) {}, "D:\\zero", "C:\\out.AVI",
+                    "The source is not a regular file."}),
+    [](const testing::TestParamInfo<RefusalCase>& info) { return info.param.name; });
 
 TEST_F(Conversion, MissingSourceCreatesNoTarget) {
     ASSERT_TRUE(Convert("C:\\missing.AVR", "C:\\out.AVI"));

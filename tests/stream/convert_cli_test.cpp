@@ -1,12 +1,15 @@
 // Runs the tavrix-convert program as a user would.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "stream/tsreader.h"
@@ -139,6 +142,65 @@ INSTANTIATE_TEST_SUITE_P(
                     CliFailure{"WriteFails", Concat({AvrHeader(), SyntheticTs(20)}), "/dev/full",
                                "The target file cannot be written."}),
     [](const testing::TestParamInfo<CliFailure>& info) { return info.param.name; });
+
+struct CliRefusal {
+    const char* name;
+    // Makes what the case needs beside rec.AVI (the recording) in the folder.
+    std::function<void(const fs::path&)> prepare;
+    const char* args;  // relative to the folder, or absolute
+    const char* line;
+};
+
+void PrintTo(const CliRefusal& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ConvertCliRefusal : public ConvertCli, public testing::WithParamInterface<CliRefusal> {};
+
+TEST_P(ConvertCliRefusal, ExitsWithOneAndTouchesNothing) {
+    const CliRefusal& c = GetParam();
+    const Bytes recording = Concat({AvrHeader(), SyntheticTs(5)});
+    WriteFile(m_dir / "rec.AVI", recording);
+    c.prepare(m_dir);
+    const auto count = [this] {  // the folder's entries, besides the captured stderr
+        return std::count_if(
+            fs::directory_iterator(m_dir), fs::directory_iterator(),
+            [](const fs::directory_entry& e) { return e.path().filename() != "stderr.txt"; });
+    };
+    const auto entries = count();
+
+    // Bounded, so that an input that never ends fails the case instead of hanging it.
+    EXPECT_EQ(Shell("timeout 20 env -C " + Quote(m_dir.string()) + " " +
+                    Quote(TAVRIX_CONVERT_PATH) + " " + c.args + " >/dev/null"),
+              1);
+    EXPECT_EQ(LastLine(), std::string("tavrix-convert: ") + c.line + "\n") << m_stderr;
+    EXPECT_EQ(ReadFile(m_dir / "rec.AVI"), recording);
+    EXPECT_EQ(count(), entries);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ConvertCliRefusal,
+    testing::Values(
+        CliRefusal{"DefaultTargetIsTheSource", [](const fs::path&) {}, "rec.AVI",
+                   "The source and the target are the same file."},
+        CliRefusal{"SamePathTwice", [](const fs::path&) {}, "rec.AVI ./rec.AVI",
+                   "The source and the target are the same file."},
+        CliRefusal{"SymbolicLink",
+                   [](const fs::path& dir) { fs::create_symlink("rec.AVI", dir / "link.mpg"); },
+                   "rec.AVI link.mpg", "The source and the target are the same file."},
+        CliRefusal{
+            "HardLink",
+            [](const fs::path& dir) { fs::create_hard_link(dir / "rec.AVI", dir / "hard.mpg"); },
+            "hard.mpg rec.AVI", "The source and the target are the same file."},
+        CliRefusal{"Folder", [](const fs::path& dir) { fs::create_directory(dir / "folder.AVR"); },
+                   "folder.AVR", "The source is not a regular file."},
+        CliRefusal{
+            "Fifo",
+            [](const fs::path& dir) { ASSERT_EQ(mkfifo((dir / "fifo.AVR").c_str(), 0600), 0); },
+            "fifo.AVR", "The source is not a regular file."},
+        CliRefusal{"DevZero", [](const fs::path&) {}, "/dev/zero out.AVI",
+                   "The source is not a regular file."}),
+    [](const testing::TestParamInfo<CliRefusal>& info) { return info.param.name; });
 
 // A recording made by a real encoder and muxer must come out as a program
 // stream that a real demuxer and decoder accept.
