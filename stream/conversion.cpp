@@ -2,8 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "platform/pcfs.h"
 #include "platform/thread.h"
@@ -15,6 +17,9 @@ namespace {
 
 constexpr const char* kCaption = "Tavrix";
 constexpr std::size_t kWorkerStack = 20480;
+// How much of the stream is looked at to tell whether it is a transport stream
+// at all, when a conversion wrote nothing.
+constexpr std::size_t kProbeSize = 64 * 1024;
 
 // What names a file on the host, whatever path leads to it (links, case,
 // "..").
@@ -22,6 +27,7 @@ struct FileIdentity {
     dev_t device = 0;
     ino_t inode = 0;
     bool regular = false;
+    std::int64_t size = 0;
 
     bool SameFile(const FileIdentity& other) const {
         return device == other.device && inode == other.inode;
@@ -35,19 +41,18 @@ std::optional<FileIdentity> identify(const std::string& pcPath) {
     if (!host || stat(host->c_str(), &st) != 0) {
         return std::nullopt;
     }
-    return FileIdentity{st.st_dev, st.st_ino, S_ISREG(st.st_mode)};
+    return FileIdentity{st.st_dev, st.st_ino, S_ISREG(st.st_mode), st.st_size};
 }
 
-bool paths_fit(std::string_view source, std::string_view target) {
+// Why the paths cannot be taken, or nullptr when they can.
+const char* paths_refused(std::string_view source, std::string_view target) {
     if (source.size() >= kConvertSourcePathSize) {
-        MessageBox(nullptr, "The source path is too long.", kCaption, MB_OK | MB_ICONSTOP);
-        return false;
+        return "The source path is too long.";
     }
     if (target.size() >= kConvertTargetPathSize) {
-        MessageBox(nullptr, "The target path is too long.", kCaption, MB_OK | MB_ICONSTOP);
-        return false;
+        return "The target path is too long.";
     }
-    return true;
+    return nullptr;
 }
 
 }  // namespace
@@ -64,6 +69,8 @@ public:
         m_position = position;
         m_converted = position;
     }
+    // Bytes the engine has written.
+    std::int64_t Written() const { return m_written; }
 
     static long ReadFn(void* ctx, std::uint8_t* out, std::size_t want) {
         auto* self = static_cast<CFiles*>(ctx);
@@ -73,6 +80,12 @@ public:
     static long BorrowFn(void* ctx, const std::uint8_t** data, std::size_t want) {
         auto* self = static_cast<CFiles*>(ctx);
         return self->Count(self->Borrow(data, want));
+    }
+
+    static bool WriteFn(void* ctx, const std::uint8_t* data, std::size_t len) {
+        auto* self = static_cast<CFiles*>(ctx);
+        self->m_written += static_cast<std::int64_t>(len);
+        return self->Write(data, len);
     }
 
 private:
@@ -86,7 +99,36 @@ private:
 
     std::atomic<std::int64_t>& m_converted;
     std::int64_t m_position = 0;
+    std::int64_t m_written = 0;
 };
+
+namespace {
+
+// Why a conversion that ran to its end wrote nothing, in one sentence. Looks
+// at the start of the stream itself, which the engine only searched.
+const char* why_nothing_was_written(ts_result result, const ts_streams& streams,
+                                    platform::PcFile& source, std::int64_t streamOffset) {
+    const std::int64_t size = source.Size();
+    if (size >= 0 && size <= streamOffset) {
+        return "The recording holds nothing after its header.";
+    }
+    std::vector<std::uint8_t> probe(kProbeSize);
+    const std::int64_t got = source.ReadAt(probe.data(), probe.size(), streamOffset);
+    if (result == ts_result::not_ts ||
+        (got >= 0 && !ts_sync_found(probe.data(), static_cast<std::size_t>(got)))) {
+        return "The recording does not hold an MPEG transport stream.";
+    }
+    if (streams.video_pid == 0) {
+        return "No video stream was found in the recording.";
+    }
+    if (streams.audio_pid == 0) {
+        return "No audio stream was found in the recording.";
+    }
+    // The video is of another kind (H.264, say), or its headers are unusable.
+    return "No usable MPEG-2 video sequence header was found in the recording.";
+}
+
+}  // namespace
 
 CConversion::~CConversion() {
     m_stopRequested = true;
@@ -107,40 +149,55 @@ bool CConversion::StopRequested(void* self) {
     return static_cast<CConversion*>(self)->m_stopRequested.load(std::memory_order_relaxed);
 }
 
-// The failure end: the user has been told why; the dialog then says it failed.
-// The files close as the worker's locals go; a partial target stays on disk.
-bool CConversion::Fail() {
-    SendToNotify(WM_CONVERT_FAILED);
-    return false;
+void CConversion::End(ConversionEnd end, std::string reason) {
+    const std::lock_guard lock(m_resultMutex);
+    m_result = {end, std::move(reason)};
 }
 
-bool CConversion::Convert() {
+// The failure end: the user is told why, and then the dialog says it failed.
+void CConversion::Fail(const char* reason) {
+    TellUser(reason);
+    End(ConversionEnd::Failed, reason);
+    SendToNotify(WM_CONVERT_FAILED);
+}
+
+void CConversion::Convert() {
     m_converted = 0;
 
     // A folder, a device or a pipe would be read until someone ends it, or
     // block the opening itself.
     if (const std::optional<FileIdentity> found = identify(m_sourcePath);
         found && !found->regular) {
-        TellUser("The source is not a regular file.");
-        return Fail();
+        return Fail("The source is not a regular file.");
     }
     auto files = std::make_unique<CFiles>(m_converted);
     if (!files->OpenSource(m_sourcePath)) {
-        TellUser("The source file cannot be opened.");
-        return Fail();
+        return Fail("The source file cannot be opened.");
     }
     // Creating the target empties it: it must not be the source under another
     // name.
     const std::optional<FileIdentity> source = identify(m_sourcePath);
-    const std::optional<FileIdentity> target = identify(m_targetPath);
-    if (source && target && source->SameFile(*target)) {
-        TellUser("The source and the target are the same file.");
-        return Fail();
+    if (const std::optional<FileIdentity> existing = identify(m_targetPath);
+        source && existing && source->SameFile(*existing)) {
+        return Fail("The source and the target are the same file.");
     }
     if (!files->OpenTarget(m_targetPath)) {
-        TellUser("Can't open the target file");
-        return Fail();
+        return Fail("Can't open the target file");
     }
+
+    // From here on a failure closes the files and takes away the target when
+    // it is still the empty file this conversion created; a device or a file
+    // with something in it stays.
+    const std::optional<FileIdentity> created = identify(m_targetPath);
+    const auto failWithTarget = [&](const char* reason) {
+        files->Close();
+        const std::optional<FileIdentity> now = identify(m_targetPath);
+        if (created && now && created->regular && now->SameFile(*created) && now->regular &&
+            now->size == 0) {
+            platform::DeleteFile(m_targetPath);
+        }
+        Fail(reason);
+    };
 
     const std::int64_t size = files->Source().Size();
     m_total = size < 0 ? 0 : size;
@@ -151,74 +208,85 @@ bool CConversion::Convert() {
     std::uint8_t header[kAvrHeaderSize];
     const std::int64_t got = files->Source().Read(header, sizeof header);
     if (got < 0) {
-        TellUser("The source file cannot be read.");
-        return Fail();
+        return failWithTarget("The source file cannot be read.");
     }
     if (got < kAvrHeaderSize) {
-        TellUser("The source file is not a PVR recording.");
-        return Fail();
+        return failWithTarget("The source file is not a PVR recording.");
     }
     // Offset 6 holds a word nothing uses; offset 8 is where the stream begins.
     const int streamOffset = (header[8] << 8) | header[9];
     if (files->Source().Seek(streamOffset) < 0) {
-        TellUser("The source file cannot be read.");
-        return Fail();
+        return failWithTarget("The source file cannot be read.");
     }
     files->StartAt(streamOffset);
 
     if (!files->Start()) {
-        TellUser("There is not enough memory for the conversion.");
-        return Fail();
+        return failWithTarget("There is not enough memory for the conversion.");
     }
 
     stream_io io;
     io.read = &CFiles::ReadFn;
     io.read_ctx = files.get();
     io.borrow = &CFiles::BorrowFn;
-    io.write = &BackgroundFiles::Sink;
+    io.write = &CFiles::WriteFn;
     io.write_ctx = files.get();
     io.stop_requested = &CConversion::StopRequested;
     io.stop_ctx = this;
-    const ts_result result = convert_transport_stream(io, 0, 0, ipack_output::program_stream);
+    ts_streams streams;
+    const ts_result result =
+        convert_transport_stream(io, 0, 0, ipack_output::program_stream, &streams);
 
     if (result == ts_result::read_error) {
-        TellUser("The source file cannot be read.");
-        return Fail();
+        return failWithTarget("The source file cannot be read.");
     }
     if (result == ts_result::write_error || !files->Finish()) {
-        TellUser("The target file cannot be written.");
-        return Fail();
+        return failWithTarget("The target file cannot be written.");
     }
     if (result == ts_result::no_memory) {
-        TellUser("There is not enough memory for the conversion.");
-        return Fail();
+        return failWithTarget("There is not enough memory for the conversion.");
+    }
+    // A stop keeps what was written, however little, and the count where it
+    // was: the user sees how far it got.
+    if (result == ts_result::stopped) {
+        files->Close();
+        End(ConversionEnd::Stopped, "The conversion was stopped.");
+        SendToNotify(WM_CONVERT_DONE);
+        return;
+    }
+    if (files->Written() == 0) {
+        return failWithTarget(
+            why_nothing_was_written(result, streams, files->Source(), streamOffset));
     }
 
-    SendToNotify(WM_CONVERT_DONE);
+    // Closed before the dialog hears of it, so that what it shows of the target
+    // is the whole file.
     files->Close();
     m_converted = m_total.load();
-    return true;
+    End(ConversionEnd::Completed, {});
+    SendToNotify(WM_CONVERT_DONE);
 }
 
-bool CConversion::Claim(std::string_view source, std::string_view target, HWND notify) {
+const char* CConversion::Claim(std::string_view source, std::string_view target, HWND notify) {
     if (m_running.exchange(true)) {
-        return false;
+        return "A conversion is already running.";
     }
-    if (!paths_fit(source, target)) {
+    if (const char* refused = paths_refused(source, target)) {
+        MessageBox(nullptr, refused, kCaption, MB_OK | MB_ICONSTOP);
         m_running = false;
-        return false;
+        return refused;
     }
     m_sourcePath = source;
     m_targetPath = target;
     m_notify = notify;
-    m_stopRequested = false;
-    return true;
+    End(ConversionEnd::None, {});
+    return nullptr;
 }
 
-bool CConversion::RunClaimed() {
-    const bool ok = Convert();
+void CConversion::RunClaimed() {
+    Convert();
+    // A stop asked for from here on is for a conversion yet to come.
+    m_stopRequested = false;
     m_running = false;
-    return ok;
 }
 
 bool CConversion::Start(std::string_view source, std::string_view target, HWND notify) {
@@ -226,7 +294,7 @@ bool CConversion::Start(std::string_view source, std::string_view target, HWND n
         return false;
     }
     m_worker.reset();  // the previous worker has ended; join it
-    if (!Claim(source, target, notify)) {
+    if (Claim(source, target, notify) != nullptr) {
         return false;
     }
     m_worker = platform::CThread::Start([this] { RunClaimed(); }, kWorkerStack);
@@ -237,11 +305,12 @@ bool CConversion::Start(std::string_view source, std::string_view target, HWND n
     return true;
 }
 
-bool CConversion::Run(std::string_view source, std::string_view target, HWND notify) {
-    if (!Claim(source, target, notify)) {
-        return false;
+ConversionResult CConversion::Run(std::string_view source, std::string_view target, HWND notify) {
+    if (const char* refused = Claim(source, target, notify)) {
+        return {ConversionEnd::Failed, refused};
     }
-    return RunClaimed();
+    RunClaimed();
+    return Result();
 }
 
 void CConversion::Stop() {
@@ -265,6 +334,11 @@ int CConversion::Percent() const {
         return 0;
     }
     return static_cast<int>((m_converted.load() / 1048576) * 100 / totalMiB);
+}
+
+ConversionResult CConversion::Result() const {
+    const std::lock_guard lock(m_resultMutex);
+    return m_result;
 }
 
 namespace {
@@ -306,5 +380,9 @@ bool wait_conversion_end(int timeoutMs) {
 }
 
 bool run_conversion(const char* source, const char* target, HWND notify) {
-    return process_conversion().Run(source, target, notify);
+    return process_conversion().Run(source, target, notify).end == ConversionEnd::Completed;
+}
+
+ConversionResult get_conversion_result() {
+    return process_conversion().Result();
 }

@@ -1,5 +1,6 @@
 #include "stream/tsreader.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "stream/ipack.h"
@@ -17,6 +18,22 @@ bool is_video_id(std::uint8_t id) {
 }
 bool is_audio_id(std::uint8_t id) {
     return id == 0xBD || (id >= 0xC0 && id <= 0xDF);
+}
+
+// DVB teletext and subtitles travel in private stream 1 as AC-3 does; the
+// first byte of their payload, the data identifier, tells them apart: 0x10-0x1F
+// for teletext, 0x20 for subtitles. AC-3 begins with its sync word or a
+// sub-stream header. `pes` is the packet's start code, `end` the first byte
+// that may not be read; a packet whose identifier lies beyond it counts as
+// audio, as it always did.
+bool is_dvb_data(const std::uint8_t* pes, const std::uint8_t* end) {
+    constexpr int kFlags = 6;         // '10' marks the MPEG-2 header syntax
+    constexpr int kHeaderLength = 8;  // header bytes after this one
+    if (pes[3] != 0xBD || end - pes <= kHeaderLength || (pes[kFlags] & 0xC0) != 0x80) {
+        return false;
+    }
+    const std::uint8_t* data = pes + kHeaderLength + 1 + pes[kHeaderLength];
+    return data < end && ((*data >= 0x10 && *data <= 0x1F) || *data == 0x20);
 }
 
 // Reads as much of len as the source gives, tolerating short reads.
@@ -116,9 +133,10 @@ ts_result find_stream_pids(const stream_io& io, int* video_pid, int* audio_pid) 
                     const long at = p + pkt.payload_offset() + 3;
                     if (at < n) {
                         const std::uint8_t id = block[at];
+                        const std::uint8_t* end = block + std::min(n, p + kTsPacketSize);
                         if (is_video_id(id)) {
                             *video_pid = pkt.pid();
-                        } else if (is_audio_id(id)) {
+                        } else if (is_audio_id(id) && !is_dvb_data(block + at - 3, end)) {
                             *audio_pid = pkt.pid();
                         }
                     }
@@ -132,9 +150,32 @@ ts_result find_stream_pids(const stream_io& io, int* video_pid, int* audio_pid) 
     }
 }
 
+bool ts_sync_found(const std::uint8_t* data, std::size_t len) {
+    constexpr std::size_t kRun = 5;
+    constexpr auto kStep = static_cast<std::size_t>(kTsPacketSize);
+    const std::size_t wanted = std::min(kRun, len / kStep);
+    if (wanted == 0) {
+        return false;
+    }
+    for (std::size_t k = 0; k + (wanted - 1) * kStep < len; ++k) {
+        std::size_t run = 0;
+        while (run < wanted && data[k + run * kStep] == kTsSync) {
+            ++run;
+        }
+        if (run == wanted) {
+            return true;
+        }
+    }
+    return false;
+}
+
 ts_result convert_transport_stream(const stream_io& io, int audio_pid, int video_pid,
-                                   ipack_output output) {
+                                   ipack_output output, ts_streams* streams) {
     ts_result found = find_stream_pids(io, &video_pid, &audio_pid);
+    if (streams != nullptr) {
+        streams->video_pid = video_pid;
+        streams->audio_pid = audio_pid;
+    }
     if (found != ts_result::ended) {
         return found;
     }

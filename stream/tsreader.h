@@ -3,6 +3,7 @@
 // each, which write an MPEG-2 program stream (or bare PES packets) to the sink.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "stream/ipack.h"
@@ -30,13 +31,25 @@ inline bool ts_result_ok(ts_result r) {
            r == ts_result::no_streams;
 }
 
+// The streams a conversion went by, so that one that wrote nothing can say why.
+struct ts_streams {
+    int video_pid = 0;  // 0: none found
+    int audio_pid = 0;
+};
+
 // Runs the whole conversion from the source's current position. A PID of 0 is
 // found by the engine. The output is a program stream, or the bare repacked
-// PES packets.
+// PES packets. The PIDs it went by are left in `streams` when given.
 ts_result convert_transport_stream(const stream_io& io, int audio_pid, int video_pid,
-                                   ipack_output output);
+                                   ipack_output output, ts_streams* streams = nullptr);
 
 // Reads blocks until both PIDs are known (from the PES start codes in the
 // packets that carry a payload start). Consumes the blocks it reads. Returns
-// ended when both are known, else no_streams, read_error or stopped.
+// ended when both are known, else no_streams, read_error or stopped. A private
+// stream 1 packet that carries DVB teletext or subtitles is not audio.
 ts_result find_stream_pids(const stream_io& io, int* video_pid, int* audio_pid);
+
+// True when the data hold transport packets: sync bytes at 188-byte steps,
+// five in a row anywhere in them (as many as there are whole packets' worth
+// of data, when that is fewer; never for less than one packet).
+bool ts_sync_found(const std::uint8_t* data, std::size_t len);

@@ -49,7 +49,7 @@ TEST(PidSearch, ConsumesItsBlockAndKeepsTheLastVideoPid) {
         TsPacket(0x200, true, Mpeg2Pes(0xE0, Filled(100, 1))),
         TsPacket(0x201, true, Mpeg2Pes(0xE3, Filled(100, 1)), withAdaptation),
         TsPacket(0x202, false, Mpeg2Pes(0xE0, Filled(100, 1))),  // no unit start
-        TsPacket(0x300, true, Mpeg2Pes(0xBD, Filled(100, 1))),
+        TsPacket(0x300, true, Mpeg2Pes(0xBD, Ac3Frame(0, 8, 100))),
         TsPacket(0x203, true, Mpeg2Pes(0xE0, Filled(100, 1))),  // after both are known
         NullPackets(5),
     });
@@ -70,6 +70,73 @@ TEST(PidSearch, ConsumesItsBlockAndKeepsTheLastVideoPid) {
     again.data = ts;
     EXPECT_EQ(find_stream_pids(MakeIo(again, sink), &video, &audio), ts_result::ended);
     EXPECT_EQ(again.pos, 0u);
+}
+
+// A private stream 1 PES whose header is `headerLength` bytes (a PTS, then
+// stuffing) and whose payload begins with `first`.
+Bytes PrivateStream1(const Bytes& first, int headerLength = 5) {
+    Bytes header =
+        Concat({Bytes{0x80, 0x80, static_cast<std::uint8_t>(headerLength)}, PtsField(90000),
+                Bytes(static_cast<std::size_t>(headerLength - 5), 0xFF)});
+    const Bytes payload = Concat({first, Filled(100, 2)});
+    const std::size_t length = header.size() + payload.size();
+    return Concat({Bytes{0x00, 0x00, 0x01, 0xBD, static_cast<std::uint8_t>(length >> 8),
+                         static_cast<std::uint8_t>(length & 0xFF)},
+                   header, payload});
+}
+
+// The first 1880 bytes: a private stream 1 start on 0x300, then the video and
+// an MPEG audio start. Taking the first for audio ends the search at the video.
+Bytes SearchBlockAfter(const Bytes& privateStream) {
+    return Concat({TsPacket(0x300, true, privateStream),
+                   TsPacket(kVideo, true, Mpeg2Pes(0xE0, Filled(170, 1), 0, true)),
+                   TsPacket(kAudio, true, Mpeg2Pes(0xC0, Filled(170, 2), 0)), NullPackets(7)});
+}
+
+TEST(PidSearch, DvbTeletextAndSubtitlesAreNotTakenForAudio) {
+    struct Case {
+        const char* name;
+        Bytes pes;
+        int audio;
+    };
+    const Case cases[] = {
+        // Teletext headers are stuffed to 36 bytes.
+        {"EBU teletext", PrivateStream1({0x10, 0x02}, 0x24), kAudio},
+        {"teletext, last identifier", PrivateStream1({0x1F}, 0x24), kAudio},
+        {"teletext, short header", PrivateStream1({0x12}), kAudio},
+        {"DVB subtitles", PrivateStream1({0x20, 0x00, 0x0F}), kAudio},
+        {"AC-3", PrivateStream1(Ac3Frame(0, 8, 60)), 0x300},
+        {"AC-3 with a sub-stream header", PrivateStream1({0x80, 0x01, 0x00, 0x01}), 0x300},
+        {"identifier 0x21 is not DVB data", PrivateStream1({0x21}), 0x300},
+    };
+    for (const Case& c : cases) {
+        MemorySource source;
+        source.data = SearchBlockAfter(c.pes);
+        ASSERT_EQ(source.data.size(), 1880u) << c.name;
+        CaptureSink sink;
+        int video = 0;
+        int audio = 0;
+        EXPECT_EQ(find_stream_pids(MakeIo(source, sink), &video, &audio), ts_result::ended)
+            << c.name;
+        EXPECT_EQ(video, kVideo) << c.name;
+        EXPECT_EQ(audio, c.audio) << c.name;
+    }
+}
+
+TEST(PidSearch, TeletextFirstStillGivesARecordingWithSound) {
+    const Bytes frames = Concat({FramePackets(0, kVideo, kAudio), FramePackets(1, kVideo, kAudio),
+                                 FramePackets(2, kVideo, kAudio)});
+    const Outcome withTeletext =
+        Convert(Concat({SearchBlockAfter(PrivateStream1({0x10}, 0x24)), frames}),
+                ipack_output::program_stream);
+    // The same with nothing in the teletext packet's place.
+    const Outcome without =
+        Convert(Concat({SearchBlockAfter({}), frames}), ipack_output::program_stream);
+    ASSERT_EQ(withTeletext.result, ts_result::ended);
+    const Bytes out = withTeletext.sink.All();
+    const Bytes audioStart = {0x00, 0x00, 0x01, 0xC0};
+    EXPECT_NE(std::search(out.begin(), out.end(), audioStart.begin(), audioStart.end()), out.end());
+    EXPECT_EQ(out, without.sink.All());
 }
 
 TEST(PidSearch, EndsWithNothingWrittenWhenAStreamNeverStarts) {
