@@ -113,8 +113,8 @@ INSTANTIATE_TEST_SUITE_P(Sizes, IpackSplit,
                          testing::Values(SplitCase{"Halves2500", 2500, {1249, 1249, 20}},
                                          SplitCase{"Full4000", 4000, {2048, 1072, 898}},
                                          SplitCase{"Whole1000", 1000, {1000}}),
-                         [](const testing::TestParamInfo<SplitCase>& info) {
-                             return info.param.name;
+                         [](const testing::TestParamInfo<SplitCase>& row) {
+                             return row.param.name;
                          });
 
 TEST(Ipack, LengthFieldSplitAcrossPayloadsIsPutTogether) {
