@@ -13,8 +13,9 @@
 constexpr int kTsBlockSize = 10 * kTsPacketSize;
 constexpr int kIpackSize = 2048;
 
-// How a conversion ended. The first four are ordinary ends: everything the
-// streams allowed has been written.
+// How a conversion ended. The first four are ordinary ends for the engine:
+// everything the streams allowed has been written, which may be nothing; the
+// caller decides what a conversion that wrote nothing means.
 enum class ts_result {
     ended,        // the data ended
     stopped,      // the stop request was seen
