@@ -1,9 +1,11 @@
 #include "stream/conversion.h"
 
-#include <atomic>
-#include <cstdio>
-#include <cstring>
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "platform/pcfs.h"
 #include "platform/thread.h"
@@ -15,238 +17,372 @@ namespace {
 
 constexpr const char* kCaption = "Tavrix";
 constexpr std::size_t kWorkerStack = 20480;
+// How much of the stream is looked at to tell whether it is a transport stream
+// at all, when a conversion wrote nothing.
+constexpr std::size_t kProbeSize = 64 * 1024;
 
-char g_sourcePath[kConvertSourcePathSize];
-char g_targetPath[kConvertTargetPathSize];
-HWND g_notify = nullptr;
+// What names a file on the host, whatever path leads to it (links, case,
+// "..").
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool regular = false;
+    std::int64_t size = 0;
 
-std::atomic<std::int64_t> g_converted{0};
-std::atomic<std::int64_t> g_total{0};
-std::atomic<bool> g_running{false};
+    bool SameFile(const FileIdentity& other) const {
+        return device == other.device && inode == other.inode;
+    }
+};
 
-// The stop event: an auto-reset flag the engine polls once per block. An atomic
-// rather than a waitable event, because a zero-timeout wait on one costs the
-// kernel's timer slack on every poll, which dominated the conversion time.
-// "Exists" says whether a conversion is there to see it.
-std::atomic<bool> g_stopSignal{false};
-std::atomic<bool> g_stopEventExists{false};
-
-// Touched only by the UI thread: the worker of the latest start_conversion.
-std::unique_ptr<platform::CThread> g_worker;
-
-void tell_user(const char* text) {
-    MessageBox(g_notify, text, kCaption, MB_OK | MB_ICONSTOP);
+// nullopt when the path leads nowhere (yet).
+std::optional<FileIdentity> identify(const std::string& pcPath) {
+    const std::optional<std::string> host = platform::ToHostPath(pcPath);
+    struct stat st {};
+    if (!host || stat(host->c_str(), &st) != 0) {
+        return std::nullopt;
+    }
+    return FileIdentity{st.st_dev, st.st_ino, S_ISREG(st.st_mode), st.st_size};
 }
+
+// Why the paths cannot be taken, or nullptr when they can.
+const char* paths_refused(std::string_view source, std::string_view target) {
+    if (source.size() >= kConvertSourcePathSize) {
+        return "The source path is too long.";
+    }
+    if (target.size() >= kConvertTargetPathSize) {
+        return "The target path is too long.";
+    }
+    return nullptr;
+}
+
+}  // namespace
 
 // The engine's source and sink over the conversion's files; the converted
 // count follows what the engine has taken, which is the source's read position
 // as it sees it.
-struct Files : BackgroundFiles {
-    std::int64_t position = 0;
+class CConversion::CFiles : public BackgroundFiles {
+public:
+    explicit CFiles(std::atomic<std::int64_t>& converted) : m_converted(converted) {}
 
-    long Count(long n) {
-        if (n > 0) {
-            position += n;
-            g_converted.store(position, std::memory_order_relaxed);
-        }
-        return n;
+    // Where the engine starts reading: the stream offset of the header.
+    void StartAt(std::int64_t position) {
+        m_position = position;
+        m_converted = position;
     }
+    // Bytes the engine has written.
+    std::int64_t Written() const { return m_written; }
 
     static long ReadFn(void* ctx, std::uint8_t* out, std::size_t want) {
-        auto* self = static_cast<Files*>(ctx);
+        auto* self = static_cast<CFiles*>(ctx);
         return self->Count(self->Read(out, want));
     }
 
     static long BorrowFn(void* ctx, const std::uint8_t** data, std::size_t want) {
-        auto* self = static_cast<Files*>(ctx);
+        auto* self = static_cast<CFiles*>(ctx);
         return self->Count(self->Borrow(data, want));
     }
+
+    static bool WriteFn(void* ctx, const std::uint8_t* data, std::size_t len) {
+        auto* self = static_cast<CFiles*>(ctx);
+        self->m_written += static_cast<std::int64_t>(len);
+        return self->Write(data, len);
+    }
+
+private:
+    long Count(long n) {
+        if (n > 0) {
+            m_position += n;
+            m_converted.store(m_position, std::memory_order_relaxed);
+        }
+        return n;
+    }
+
+    std::atomic<std::int64_t>& m_converted;
+    std::int64_t m_position = 0;
+    std::int64_t m_written = 0;
 };
 
-bool stop_signalled(void*) {
-    // A plain load first: the exchange is a locked instruction, and this runs
-    // once per block while the flag is almost never set.
-    return g_stopSignal.load(std::memory_order_relaxed) &&
-           g_stopSignal.exchange(false, std::memory_order_acq_rel);
+namespace {
+
+// Why a conversion that ran to its end wrote nothing, in one sentence. Looks
+// at the start of the stream itself, which the engine only searched.
+const char* why_nothing_was_written(ts_result result, const ts_streams& streams,
+                                    platform::PcFile& source, std::int64_t streamOffset) {
+    const std::int64_t size = source.Size();
+    if (size >= 0 && size <= streamOffset) {
+        return "The recording holds nothing after its header.";
+    }
+    std::vector<std::uint8_t> probe(kProbeSize);
+    const std::int64_t got = source.ReadAt(probe.data(), probe.size(), streamOffset);
+    if (result == ts_result::not_ts ||
+        (got >= 0 && !ts_sync_found(probe.data(), static_cast<std::size_t>(got)))) {
+        return "The recording does not hold an MPEG transport stream.";
+    }
+    if (streams.video_pid == 0) {
+        return "No video stream was found in the recording.";
+    }
+    if (streams.audio_pid == 0) {
+        return "No audio stream was found in the recording.";
+    }
+    // The video is of another kind (H.264, say), or its headers are unusable.
+    return "No usable MPEG-2 video sequence header was found in the recording.";
 }
 
-void send_to_notify(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-    if (g_notify != nullptr) {
-        SendMessage(g_notify, message, wParam, lParam);
+}  // namespace
+
+CConversion::~CConversion() {
+    m_stopRequested = true;
+    m_worker.reset();  // joins, handling messages meanwhile on the UI thread
+}
+
+void CConversion::TellUser(const char* text) const {
+    MessageBox(m_notify, text, kCaption, MB_OK | MB_ICONSTOP);
+}
+
+void CConversion::SendToNotify(UINT message, WPARAM wParam, LPARAM lParam) const {
+    if (m_notify != nullptr) {
+        SendMessage(m_notify, message, wParam, lParam);
     }
 }
 
-bool paths_fit(const char* source, const char* target) {
-    if (std::strlen(source) >= kConvertSourcePathSize) {
-        MessageBox(nullptr, "The source path is too long.", kCaption, MB_OK | MB_ICONSTOP);
-        return false;
-    }
-    if (std::strlen(target) >= kConvertTargetPathSize) {
-        MessageBox(nullptr, "The target path is too long.", kCaption, MB_OK | MB_ICONSTOP);
-        return false;
-    }
-    return true;
+bool CConversion::StopRequested(void* self) {
+    return static_cast<CConversion*>(self)->m_stopRequested.load(std::memory_order_relaxed);
 }
 
-void copy_paths(const char* source, const char* target, HWND notify) {
-    // Lengths were checked by paths_fit: these never cut.
-    std::snprintf(g_sourcePath, sizeof g_sourcePath, "%s", source);
-    std::snprintf(g_targetPath, sizeof g_targetPath, "%s", target);
-    g_notify = notify;
+void CConversion::End(ConversionEnd end, std::string reason) {
+    const std::lock_guard lock(m_resultMutex);
+    m_result = {end, std::move(reason)};
 }
 
-// The failure end: the user has been told why; the dialog then says it failed.
-// The files close as the worker's locals go; a partial target stays on disk.
-bool fail() {
-    send_to_notify(WM_CONVERT_FAILED);
-    g_stopEventExists = false;
-    return false;
+// The failure end: the user is told why, and then the dialog says it failed.
+void CConversion::Fail(const char* reason) {
+    TellUser(reason);
+    End(ConversionEnd::Failed, reason);
+    SendToNotify(WM_CONVERT_FAILED);
 }
 
-bool convert() {
-    g_converted = 0;
+void CConversion::Convert() {
+    m_converted = 0;
 
-    auto files = std::make_unique<Files>();
-    if (!files->OpenSource(g_sourcePath)) {
-        tell_user("The source file cannot be opened.");
-        return fail();
+    // A folder, a device or a pipe would be read until someone ends it, or
+    // block the opening itself.
+    if (const std::optional<FileIdentity> found = identify(m_sourcePath);
+        found && !found->regular) {
+        return Fail("The source is not a regular file.");
     }
-    if (!files->OpenTarget(g_targetPath)) {
-        tell_user("Can't open the target file");
-        return fail();
+    auto files = std::make_unique<CFiles>(m_converted);
+    if (!files->OpenSource(m_sourcePath)) {
+        return Fail("The source file cannot be opened.");
     }
+    // Creating the target empties it: it must not be the source under another
+    // name.
+    const std::optional<FileIdentity> source = identify(m_sourcePath);
+    if (const std::optional<FileIdentity> existing = identify(m_targetPath);
+        source && existing && source->SameFile(*existing)) {
+        return Fail("The source and the target are the same file.");
+    }
+    if (!files->OpenTarget(m_targetPath)) {
+        return Fail("Can't open the target file");
+    }
+
+    // From here on a failure closes the files and takes away the target when
+    // it is still the empty file this conversion created; a device or a file
+    // with something in it stays.
+    const std::optional<FileIdentity> created = identify(m_targetPath);
+    const auto failWithTarget = [&](const char* reason) {
+        files->Close();
+        const std::optional<FileIdentity> now = identify(m_targetPath);
+        if (created && now && created->regular && now->SameFile(*created) && now->regular &&
+            now->size == 0) {
+            platform::DeleteFile(m_targetPath);
+        }
+        Fail(reason);
+    };
 
     const std::int64_t size = files->Source().Size();
-    g_total = size < 0 ? 0 : size;
-    const auto total = static_cast<std::uint64_t>(g_total.load());
-    send_to_notify(WM_CONVERT_TOTAL, static_cast<WPARAM>(total >> 32),
-                   static_cast<LPARAM>(total & 0xFFFFFFFFu));
+    m_total = size < 0 ? 0 : size;
+    const auto total = static_cast<std::uint64_t>(m_total.load());
+    SendToNotify(WM_CONVERT_TOTAL, static_cast<WPARAM>(total >> 32),
+                 static_cast<LPARAM>(total & 0xFFFFFFFFu));
 
     std::uint8_t header[kAvrHeaderSize];
     const std::int64_t got = files->Source().Read(header, sizeof header);
     if (got < 0) {
-        tell_user("The source file cannot be read.");
-        return fail();
+        return failWithTarget("The source file cannot be read.");
     }
     if (got < kAvrHeaderSize) {
-        tell_user("The source file is not a PVR recording.");
-        return fail();
+        return failWithTarget("The source file is not a PVR recording.");
     }
     // Offset 6 holds a word nothing uses; offset 8 is where the stream begins.
     const int streamOffset = (header[8] << 8) | header[9];
     if (files->Source().Seek(streamOffset) < 0) {
-        tell_user("The source file cannot be read.");
-        return fail();
+        return failWithTarget("The source file cannot be read.");
     }
-    files->position = streamOffset;
-    g_converted = streamOffset;
+    files->StartAt(streamOffset);
 
     if (!files->Start()) {
-        tell_user("There is not enough memory for the conversion.");
-        return fail();
+        return failWithTarget("There is not enough memory for the conversion.");
     }
-
-    g_stopSignal = false;
-    g_stopEventExists = true;
 
     stream_io io;
-    io.read = &Files::ReadFn;
+    io.read = &CFiles::ReadFn;
     io.read_ctx = files.get();
-    io.borrow = &Files::BorrowFn;
-    io.write = &BackgroundFiles::Sink;
+    io.borrow = &CFiles::BorrowFn;
+    io.write = &CFiles::WriteFn;
     io.write_ctx = files.get();
-    io.stop_requested = &stop_signalled;
-    const ts_result result = convert_transport_stream(io, 0, 0, 1);
+    io.stop_requested = &CConversion::StopRequested;
+    io.stop_ctx = this;
+    ts_streams streams;
+    const ts_result result =
+        convert_transport_stream(io, 0, 0, ipack_output::program_stream, &streams);
 
     if (result == ts_result::read_error) {
-        tell_user("The source file cannot be read.");
-        return fail();
+        return failWithTarget("The source file cannot be read.");
     }
     if (result == ts_result::write_error || !files->Finish()) {
-        tell_user("The target file cannot be written.");
-        return fail();
+        return failWithTarget("The target file cannot be written.");
     }
     if (result == ts_result::no_memory) {
-        tell_user("There is not enough memory for the conversion.");
-        return fail();
+        return failWithTarget("There is not enough memory for the conversion.");
+    }
+    // A stop keeps what was written, however little, and the count where it
+    // was: the user sees how far it got.
+    if (result == ts_result::stopped) {
+        files->Close();
+        End(ConversionEnd::Stopped, "The conversion was stopped.");
+        SendToNotify(WM_CONVERT_DONE);
+        return;
+    }
+    if (files->Written() == 0) {
+        return failWithTarget(
+            why_nothing_was_written(result, streams, files->Source(), streamOffset));
     }
 
-    send_to_notify(WM_CONVERT_DONE);
+    // Closed before the dialog hears of it, so that what it shows of the target
+    // is the whole file.
     files->Close();
-    g_stopEventExists = false;
-    g_converted = g_total.load();
+    m_converted = m_total.load();
+    End(ConversionEnd::Completed, {});
+    SendToNotify(WM_CONVERT_DONE);
+}
+
+const char* CConversion::Claim(std::string_view source, std::string_view target, HWND notify) {
+    if (m_running.exchange(true)) {
+        return "A conversion is already running.";
+    }
+    if (const char* refused = paths_refused(source, target)) {
+        MessageBox(nullptr, refused, kCaption, MB_OK | MB_ICONSTOP);
+        m_running = false;
+        return refused;
+    }
+    m_sourcePath = source;
+    m_targetPath = target;
+    m_notify = notify;
+    End(ConversionEnd::None, {});
+    return nullptr;
+}
+
+void CConversion::RunClaimed() {
+    Convert();
+    // A stop asked for from here on is for a conversion yet to come.
+    m_stopRequested = false;
+    m_running = false;
+}
+
+bool CConversion::Start(std::string_view source, std::string_view target, HWND notify) {
+    if (m_running) {
+        return false;
+    }
+    m_worker.reset();  // the previous worker has ended; join it
+    if (Claim(source, target, notify) != nullptr) {
+        return false;
+    }
+    m_worker = platform::CThread::Start([this] { RunClaimed(); }, kWorkerStack);
+    if (!m_worker) {
+        m_running = false;
+        return false;
+    }
     return true;
 }
 
-bool run_marked() {
-    const bool ok = convert();
-    g_running = false;
-    return ok;
+ConversionResult CConversion::Run(std::string_view source, std::string_view target, HWND notify) {
+    if (const char* refused = Claim(source, target, notify)) {
+        return {ConversionEnd::Failed, refused};
+    }
+    RunClaimed();
+    return Result();
+}
+
+void CConversion::Stop() {
+    if (!m_running) {
+        return;
+    }
+    m_stopRequested = true;
+    platform::WaitProcessingMessages([this] { return !m_running.load(); }, 1000);
+}
+
+bool CConversion::Wait(int timeoutMs) {
+    if (!m_worker) {
+        return true;
+    }
+    return m_worker->Wait(timeoutMs);
+}
+
+int CConversion::Percent() const {
+    const std::int64_t totalMiB = m_total.load() / 1048576;
+    if (totalMiB == 0) {
+        return 0;
+    }
+    return static_cast<int>((m_converted.load() / 1048576) * 100 / totalMiB);
+}
+
+ConversionResult CConversion::Result() const {
+    const std::lock_guard lock(m_resultMutex);
+    return m_result;
+}
+
+namespace {
+
+// Made on first use and gone at exit, stopping and joining what still runs.
+CConversion& process_conversion() {
+    static CConversion conversion;
+    return conversion;
 }
 
 }  // namespace
 
 bool start_conversion(const char* source, const char* target, HWND notify) {
-    if (g_running) {
-        return false;
-    }
-    if (!paths_fit(source, target)) {
-        return false;
-    }
-    g_worker.reset();  // the previous worker has ended; join it
-    copy_paths(source, target, notify);
-    g_running = true;
-    g_worker = platform::CThread::Start([] { run_marked(); }, kWorkerStack);
-    if (!g_worker) {
-        g_running = false;
-        return false;
-    }
-    return true;
+    return process_conversion().Start(source, target, notify);
 }
 
 void stop_conversion() {
-    if (!g_stopEventExists) {
-        return;
-    }
-    g_stopSignal = true;
-    platform::WaitProcessingMessages([] { return !g_running.load(); }, 1000);
+    process_conversion().Stop();
 }
 
 std::int64_t get_converted_bytes() {
-    return g_converted.load();
+    return process_conversion().ConvertedBytes();
 }
 
 std::int64_t get_total_bytes() {
-    return g_total.load();
+    return process_conversion().TotalBytes();
 }
 
 int get_convert_percent() {
-    const std::int64_t totalMiB = g_total.load() / 1048576;
-    if (totalMiB == 0) {
-        return 0;
-    }
-    return static_cast<int>((g_converted.load() / 1048576) * 100 / totalMiB);
+    return process_conversion().Percent();
 }
 
 bool conversion_running() {
-    return g_running.load();
+    return process_conversion().IsRunning();
 }
 
 bool wait_conversion_end(int timeoutMs) {
-    if (!g_worker) {
-        return true;
-    }
-    return g_worker->Wait(timeoutMs);
+    return process_conversion().Wait(timeoutMs);
 }
 
 bool run_conversion(const char* source, const char* target, HWND notify) {
-    if (g_running.exchange(true)) {
-        return false;
-    }
-    if (!paths_fit(source, target)) {
-        g_running = false;
-        return false;
-    }
-    copy_paths(source, target, notify);
-    return run_marked();
+    return process_conversion().Run(source, target, notify).end == ConversionEnd::Completed;
+}
+
+ConversionResult get_conversion_result() {
+    return process_conversion().Result();
 }

@@ -37,7 +37,8 @@ bool is_kept_id(std::uint8_t id) {
 }
 
 bool header_complete(const ipack& p) {
-    return (p.syntax == 1 && p.consumed >= 7) || (p.syntax == 2 && p.consumed >= 9);
+    return (p.syntax == pes_syntax::mpeg1 && p.consumed >= 7) ||
+           (p.syntax == pes_syntax::mpeg2 && p.consumed >= 9);
 }
 
 // Takes one byte of an MPEG-1 header into the output packet. False when the
@@ -62,71 +63,79 @@ bool parse_mpeg1_header(ipack* p, const std::uint8_t* b, int n, int* i) {
         p->mpeg1_byte = p->flags1;
         p->header_length = 1;
     }
-    if (p->mpeg1_step == 0) {
+    if (p->mpeg1 == mpeg1_stage::stuffing) {
         while (p->mpeg1_byte == 0xFF) {
             if (!take_mpeg1_byte(p, b, n, i)) {
                 return false;
             }
         }
         if ((p->mpeg1_byte & 0xC0) == 0x40) {
+            // The buffer-size field's first byte is in hand; take its second.
             if (!take_mpeg1_byte(p, b, n, i)) {
                 return false;
             }
-            p->mpeg1_step = 1;
+            p->mpeg1 = mpeg1_stage::buffer_size;
+        } else {
+            p->mpeg1 = mpeg1_stage::time_stamps;
         }
     }
-    if (p->mpeg1_step == 1) {
+    if (p->mpeg1 == mpeg1_stage::buffer_size) {
         if (!take_mpeg1_byte(p, b, n, i)) {
             return false;
         }
-        p->mpeg1_step = 2;
+        p->mpeg1 = mpeg1_stage::time_stamps;
     }
-    if (p->mpeg1_step <= 2) {
+    if (p->mpeg1 == mpeg1_stage::time_stamps) {
         if ((p->mpeg1_byte & 0x30) == 0 || p->mpeg1_byte == 0xFF) {
-            p->mpeg1_step = 2000;  // no time stamps
+            p->mpeg1 = mpeg1_stage::done;  // no time stamps
             return true;
         }
         // '0010' PTS only gives 0x80, '0011' PTS and DTS gives 0xC0.
         p->flags2 = static_cast<std::uint8_t>((p->mpeg1_byte & 0xF0) * 4);
         p->pts[0] = p->mpeg1_byte;
-        p->mpeg1_step = 3;
+        p->mpeg1_stamp_bytes = 0;
+        p->mpeg1 = mpeg1_stage::stamp_bytes;
     }
-    const int last = p->flags2 == 0x80 ? 7 : (p->flags2 & 0xC0) == 0xC0 ? 12 : 0;
-    while (p->mpeg1_step < last) {
-        const int step = p->mpeg1_step;
+    // The rest of a 5-byte PTS, or of a PTS and a DTS; the PTS is kept.
+    const int wanted = p->flags2 == 0x80 ? 4 : (p->flags2 & 0xC0) == 0xC0 ? 9 : 0;
+    while (p->mpeg1_stamp_bytes < wanted) {
         if (!take_mpeg1_byte(p, b, n, i)) {
             return false;
         }
-        if (step < 7) {
-            p->pts[step - 2] = p->mpeg1_byte;
+        if (p->mpeg1_stamp_bytes < 4) {
+            p->pts[p->mpeg1_stamp_bytes + 1] = p->mpeg1_byte;
         }
-        p->mpeg1_step = step + 1;
+        ++p->mpeg1_stamp_bytes;
     }
-    p->mpeg1_step = 2000;
+    p->mpeg1 = mpeg1_stage::done;
     return true;
 }
 
 }  // namespace
 
-bool ipack_init(ipack* p, int size, stream_write_fn sink, void* sink_ctx, int program_stream,
+bool ipack_init(ipack* p, int size, stream_write_fn sink, void* sink_ctx, ipack_output output,
                 PsMuxState* mux) {
-    p->buffer = nullptr;
+    p->buffer.clear();
     if (size >= kMinIpackSize && size <= kMaxIpackSize) {
-        p->buffer = new (std::nothrow) std::uint8_t[size];
+        try {
+            p->buffer.resize(static_cast<std::size_t>(size));
+        } catch (const std::bad_alloc&) {
+            p->buffer.clear();
+        }
     }
-    if (p->buffer == nullptr) {
+    if (p->buffer.empty()) {
         stream_diag("Couldn't allocate memory for ipack\n");
         return false;
     }
     p->limit_initial = size;
     p->sink = sink;
     p->sink_ctx = sink_ctx;
-    p->program_stream = program_stream;
+    p->output = output;
     p->mux = mux;
-    p->sink_failed = 0;
+    p->sink_failed = false;
     ipack_reset(p);
-    p->audio_info_known = 0;
-    p->video_info_known = 0;
+    p->audio_info_known = false;
+    p->video_info_known = false;
     return true;
 }
 
@@ -137,25 +146,21 @@ void ipack_reset(ipack* p) {
     p->flags1 = 0;
     p->flags2 = 0;
     p->header_length = 0;
-    p->syntax = 0;
+    p->syntax = pes_syntax::unknown;
     p->mpeg1_byte = 0;
-    p->mpeg1_step = 0;
-    p->skip_data = 0;
+    p->mpeg1 = mpeg1_stage::stuffing;
+    p->mpeg1_stamp_bytes = 0;
+    p->skip_data = false;
     p->fill = 0;
     p->limit = p->limit_initial;
 }
 
-void ipack_free(ipack* p) {
-    delete[] p->buffer;
-    p->buffer = nullptr;
-}
-
 void ipack_write(ipack* p, const std::uint8_t* data, int len) {
-    if (p->sink_failed != 0 || len <= 0) {
+    if (p->sink_failed || len <= 0) {
         return;
     }
     if (!p->sink(p->sink_ctx, data, static_cast<std::size_t>(len))) {
-        p->sink_failed = 1;
+        p->sink_failed = true;
     }
 }
 
@@ -164,7 +169,7 @@ void ipack_feed(const std::uint8_t* b, int n, ipack* p) {
     // where a packet completes, instead of recursing.
     for (;;) {
         int i = 0;
-        while (i < n && !header_complete(*p) && !(p->skip_data != 0 && p->consumed >= 6)) {
+        while (i < n && !header_complete(*p) && !(p->skip_data && p->consumed >= 6)) {
             const std::uint8_t c = b[i];
             switch (p->consumed) {
                 case 0:
@@ -184,7 +189,7 @@ void ipack_feed(const std::uint8_t* b, int n, ipack* p) {
                 case 3:
                     p->stream_id = 0;
                     if (is_skipped_id(c)) {
-                        p->skip_data = 1;
+                        p->skip_data = true;
                         p->stream_id = c;
                         ++p->consumed;
                         ++i;
@@ -221,11 +226,12 @@ void ipack_feed(const std::uint8_t* b, int n, ipack* p) {
                     ++p->consumed;
                     ++i;
                     if ((p->flags1 & 0xC0) == 0x80) {
-                        p->syntax = 2;
+                        p->syntax = pes_syntax::mpeg2;
                     } else {
-                        p->syntax = 1;
+                        p->syntax = pes_syntax::mpeg1;
                         p->header_length = 0;
-                        p->mpeg1_step = 0;
+                        p->mpeg1 = mpeg1_stage::stuffing;
+                        p->mpeg1_stamp_bytes = 0;
                         p->flags2 = 0;
                     }
                     break;
@@ -247,20 +253,20 @@ void ipack_feed(const std::uint8_t* b, int n, ipack* p) {
         if (p->declared_length == 0) {
             p->declared_length = kIpackUnbounded;
         }
-        if (p->skip_data == 0 && !header_complete(*p)) {
+        if (!p->skip_data && !header_complete(*p)) {
             return;
         }
         const int end = static_cast<int>(p->declared_length) + 6;
 
-        if (p->skip_data == 0) {
-            if (p->syntax == 2 && p->consumed == 9) {
+        if (!p->skip_data) {
+            if (p->syntax == pes_syntax::mpeg2 && p->consumed == 9) {
                 ipack_append(p, &p->flags1, 1);
                 ipack_append(p, &p->flags2, 1);
                 ipack_append(p, &p->header_length, 1);
-            } else if (p->syntax == 1 && p->consumed == 7) {
+            } else if (p->syntax == pes_syntax::mpeg1 && p->consumed == 7) {
                 ipack_append(p, &p->flags1, 1);
             }
-            if (p->syntax == 2 && (p->flags2 & 0x80) != 0 && p->consumed < 14) {
+            if (p->syntax == pes_syntax::mpeg2 && (p->flags2 & 0x80) != 0 && p->consumed < 14) {
                 while (i < n && p->consumed < 14) {
                     p->pts[p->consumed - 9] = b[i];
                     ipack_append(p, b + i, 1);
@@ -271,7 +277,8 @@ void ipack_feed(const std::uint8_t* b, int n, ipack* p) {
                     return;
                 }
             }
-            if (p->syntax == 1 && p->mpeg1_step < 2000 && !parse_mpeg1_header(p, b, n, &i)) {
+            if (p->syntax == pes_syntax::mpeg1 && p->mpeg1 != mpeg1_stage::done &&
+                !parse_mpeg1_header(p, b, n, &i)) {
                 return;
             }
             // Everything after the PTS (DTS, extensions, stuffing) travels as data,
@@ -306,7 +313,7 @@ void ipack_feed(const std::uint8_t* b, int n, ipack* p) {
 }
 
 void ipack_append(ipack* p, const std::uint8_t* b, int m) {
-    std::uint8_t* buf = p->buffer;
+    std::uint8_t* buf = p->buffer.data();
     for (;;) {
         if (p->fill < 6) {
             buf[0] = 0x00;
@@ -356,7 +363,7 @@ void ipack_append(ipack* p, const std::uint8_t* b, int m) {
 }
 
 void ipack_flush(ipack* p) {
-    std::uint8_t* buf = p->buffer;
+    std::uint8_t* buf = p->buffer.data();
     if (p->fill < 10) {
         return;
     }
@@ -392,13 +399,13 @@ void ipack_flush(ipack* p) {
         }
     }
 
-    if (p->program_stream != 0) {
+    if (p->output == ipack_output::program_stream) {
         ps_emit(p);
     } else {
         ipack_write(p, buf, p->fill);
     }
 
-    if (p->syntax == 2) {
+    if (p->syntax == pes_syntax::mpeg2) {
         buf[6] = 0x80;  // no PTS, no header data
         buf[7] = 0x00;
         buf[8] = 0x00;

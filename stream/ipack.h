@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "stream/esheaders.h"
 #include "stream/streamio.h"
@@ -16,16 +17,35 @@ struct PsMuxState;
 // meaning "the packet has a length".
 constexpr std::uint32_t kIpackUnbounded = 0x7FFF2;
 
+// Where completed output packets go.
+enum class ipack_output : std::uint8_t {
+    program_stream,  // through the program stream writer, which adds the packs
+    bare_pes,        // straight to the sink
+};
+
+// The header syntax of the source packet being taken in.
+enum class pes_syntax : std::uint8_t { unknown, mpeg1, mpeg2 };
+
+// How far an MPEG-1 header has been taken in after its flags byte; the parse
+// can stop at any byte and resume with the next payload.
+enum class mpeg1_stage : std::uint8_t {
+    stuffing,     // stuffing bytes, then perhaps a buffer-size field
+    buffer_size,  // the buffer-size field is in; the time-stamp byte is next
+    time_stamps,  // mpeg1_byte holds the time-stamp flags byte
+    stamp_bytes,  // taking the PTS (and DTS) bytes after that byte
+    done,
+};
+
 struct ipack {
     int limit = 0;
     int limit_initial = 0;
     int consumed = 0;  // bytes of the source packet taken in, from its first start-code byte
-    int program_stream = 0;
-    int audio_info_known = 0;
-    int video_info_known = 0;
+    ipack_output output = ipack_output::program_stream;
+    bool audio_info_known = false;
+    bool video_info_known = false;
     AudioStreamInfo audio_info;
     VideoStreamInfo video_info;
-    std::uint8_t* buffer = nullptr;
+    std::vector<std::uint8_t> buffer;  // limit_initial bytes
     std::uint8_t stream_id = 0;
     std::uint32_t declared_length = 0;
     std::uint8_t length_bytes[2] = {};
@@ -33,26 +53,26 @@ struct ipack {
     std::uint8_t flags2 = 0;
     std::uint8_t header_length = 0;
     std::uint8_t pts[5] = {};
-    int syntax = 0;  // 0 unknown, 1 MPEG-1, 2 MPEG-2
+    pes_syntax syntax = pes_syntax::unknown;
     std::uint8_t mpeg1_byte = 0;
-    int mpeg1_step = 0;
-    int skip_data = 0;
+    mpeg1_stage mpeg1 = mpeg1_stage::stuffing;
+    int mpeg1_stamp_bytes = 0;  // time-stamp bytes taken after the first, in stamp_bytes
+    bool skip_data = false;
     stream_write_fn sink = nullptr;
     void* sink_ctx = nullptr;
     int fill = 0;
 
-    // The multiplex this stream belongs to (program_stream 1).
+    // The multiplex this stream belongs to (ipack_output::program_stream).
     PsMuxState* mux = nullptr;
     // Set when the sink refused a block; nothing more is written after that.
-    int sink_failed = 0;
+    bool sink_failed = false;
 };
 
-// Allocates the buffer once. False (with a diagnostic) when it cannot be had;
-// the caller ends the conversion as a failure.
-bool ipack_init(ipack* p, int size, stream_write_fn sink, void* sink_ctx, int program_stream,
+// Takes the buffer once. False (with a diagnostic) when it cannot be had; the
+// caller ends the conversion as a failure.
+bool ipack_init(ipack* p, int size, stream_write_fn sink, void* sink_ctx, ipack_output output,
                 PsMuxState* mux);
 void ipack_reset(ipack* p);
-void ipack_free(ipack* p);
 void ipack_feed(const std::uint8_t* bytes, int count, ipack* p);
 void ipack_append(ipack* p, const std::uint8_t* bytes, int count);
 void ipack_flush(ipack* p);

@@ -22,10 +22,8 @@ std::int64_t pts_to_ticks(const std::uint8_t* pts) {
            (static_cast<std::int64_t>(pts[3]) << 7) | (pts[4] >> 1);
 }
 
-int ps_pack_header(std::uint8_t* out, std::uint32_t scr, int mux_rate, int audio_bound,
-                   int fixed_flag, int csps_flag, int audio_lock, int video_lock, int video_bound,
-                   int stream1, int buffer_scale1, int buffer_size1, int stream2, int buffer_scale2,
-                   int buffer_size2) {
+int ps_pack_header(std::uint8_t* out, std::uint32_t scr, int mux_rate,
+                   const ps_system_header* system) {
     // The SCR base is 33 bits; its top bit stays 0 with a 32-bit value.
     const std::uint64_t base = scr;
     const auto mux = static_cast<std::uint32_t>(mux_rate) & 0x3FFFFF;
@@ -43,7 +41,8 @@ int ps_pack_header(std::uint8_t* out, std::uint32_t scr, int mux_rate, int audio
     out[11] = static_cast<std::uint8_t>(mux >> 6);
     out[12] = static_cast<std::uint8_t>(((mux & 0x3F) << 2) | 0x03);
     out[13] = 0xF8;  // no pack stuffing
-    if (stream1 == 0 || stream2 == 0) {
+    if (system == nullptr || system->streams[0].stream_id == 0 ||
+        system->streams[1].stream_id == 0) {
         return kPackHeaderSize;
     }
 
@@ -57,66 +56,65 @@ int ps_pack_header(std::uint8_t* out, std::uint32_t scr, int mux_rate, int audio
     s[6] = static_cast<std::uint8_t>(0x80 | (mux >> 15));  // rate bound = mux rate
     s[7] = static_cast<std::uint8_t>(mux >> 7);
     s[8] = static_cast<std::uint8_t>(((mux & 0x7F) << 1) | 0x01);
-    s[9] = static_cast<std::uint8_t>(((audio_bound & 0x3F) << 2) | ((fixed_flag & 1) << 1) |
-                                     (csps_flag & 1));
-    s[10] = static_cast<std::uint8_t>(((audio_lock & 1) << 7) | ((video_lock & 1) << 6) | 0x20 |
-                                      (video_bound & 0x1F));
+    s[9] = static_cast<std::uint8_t>(((system->audio_bound & 0x3F) << 2) |
+                                     (system->fixed ? 0x02 : 0) | (system->csps ? 0x01 : 0));
+    s[10] = static_cast<std::uint8_t>((system->audio_lock ? 0x80 : 0) |
+                                      (system->video_lock ? 0x40 : 0) | 0x20 |
+                                      (system->video_bound & 0x1F));
     s[11] = 0x7F;
-    s[12] = static_cast<std::uint8_t>(stream2);
-    s[13] =
-        static_cast<std::uint8_t>(0xC0 | ((buffer_scale2 & 1) << 5) | ((buffer_size2 >> 8) & 0x1F));
-    s[14] = static_cast<std::uint8_t>(buffer_size2 & 0xFF);
-    s[15] = static_cast<std::uint8_t>(stream1);
-    s[16] =
-        static_cast<std::uint8_t>(0xC0 | ((buffer_scale1 & 1) << 5) | ((buffer_size1 >> 8) & 0x1F));
-    s[17] = static_cast<std::uint8_t>(buffer_size1 & 0xFF);
+    std::uint8_t* entry = s + 12;
+    for (const ps_stream_bound& stream : system->streams) {
+        entry[0] = stream.stream_id;
+        entry[1] = static_cast<std::uint8_t>(0xC0 | (stream.buffer_scale_1024 ? 0x20 : 0) |
+                                             ((stream.buffer_size >> 8) & 0x1F));
+        entry[2] = static_cast<std::uint8_t>(stream.buffer_size & 0xFF);
+        entry += 3;
+    }
     return kPackAndSystemHeaderSize;
 }
 
 void ps_emit(ipack* p) {
     PsMuxState* mux = p->mux;
-    const std::uint8_t* b = p->buffer;
+    const std::uint8_t* b = p->buffer.data();
     const int fill = p->fill;
-    if (mux == nullptr || p->syntax != 2) {
+    if (mux == nullptr || p->syntax != pes_syntax::mpeg2) {
         return;  // MPEG-1 packets have no place in an MPEG-2 program stream
     }
 
     const std::uint8_t id = p->stream_id;
-    if (id >= 0xE0 && id <= 0xEF && p->video_info_known == 0) {
+    if (id >= 0xE0 && id <= 0xEF && !p->video_info_known) {
         if (parse_video_sequence_header(b, fill, &p->video_info, true) >= 0) {
-            p->video_info_known = 1;
+            p->video_info_known = true;
             mux->video_bit_rate = p->video_info.bit_rate;
         }
-    } else if (id >= 0xC0 && id <= 0xDF && p->audio_info_known == 0) {
+    } else if (id >= 0xC0 && id <= 0xDF && !p->audio_info_known) {
         if (parse_mpeg_audio_header(b, fill, &p->audio_info, true) >= 0) {
-            p->audio_info_known = 1;
+            p->audio_info_known = true;
             mux->audio_bit_rate = p->audio_info.bit_rate;
         }
     }
 
     // Fixed by the first video header: audio counts only if it came first.
-    if (p->video_info_known != 0 && mux->video_bit_rate != 0 && mux->mux_rate == 0) {
+    if (p->video_info_known && mux->video_bit_rate != 0 && mux->mux_rate == 0) {
         mux->mux_rate = (mux->video_bit_rate + mux->audio_bit_rate) / 400;
     }
 
     std::uint8_t header[kPackAndSystemHeaderSize];
-    if (mux->header_written != 0 && mux->mux_rate != 0 && (b[7] & 0x80) != 0) {
+    if (mux->header_written && mux->mux_rate != 0 && (b[7] & 0x80) != 0) {
         // For video this looks at the fifth data byte, so only data that begin
         // 00 00 00 01 B3 count as starting with a sequence header.
         const int probe = b[8] + 13;
-        if (p->audio_info_known != 0 || (probe < fill && b[probe] == 0xB3)) {
-            const int n = ps_pack_header(header, scr_for(*p), mux->mux_rate, 0, 0, 0, 0, 0, 0, 0, 0,
-                                         0, 0, 0, 0);
+        if (p->audio_info_known || (probe < fill && b[probe] == 0xB3)) {
+            const int n = ps_pack_header(header, scr_for(*p), mux->mux_rate);
             ipack_write(p, header, n);
         }
     }
-    if (mux->mux_rate != 0 && mux->header_written == 0 && mux->video_bit_rate != 0) {
-        const int n = ps_pack_header(header, scr_for(*p), mux->mux_rate, 1, 0, 0, 1, 1, 1, 0xC0, 0,
-                                     64, 0xE0, 1, 460);
+    if (mux->mux_rate != 0 && !mux->header_written && mux->video_bit_rate != 0) {
+        const int n = ps_pack_header(header, scr_for(*p), mux->mux_rate, &kConversionSystemHeader);
         ipack_write(p, header, n);
-        mux->header_written = 1;
+        mux->header_written = true;
     }
-    if (mux->header_written != 0) {
+    if (mux->header_written) {
         ipack_write(p, b, fill);
     }
 }

@@ -1,5 +1,6 @@
 #include "stream/tsreader.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "stream/ipack.h"
@@ -8,15 +9,8 @@
 
 namespace {
 
-constexpr std::uint8_t kSync = 0x47;
-
 bool stop_requested(const stream_io& io) {
     return io.stop_requested != nullptr && io.stop_requested(io.stop_ctx);
-}
-
-// Payload offset of a packet: 4, plus the adaptation field and its length byte.
-int payload_offset(const std::uint8_t* pkt) {
-    return 4 + ((pkt[3] & 0x20) != 0 ? pkt[4] + 1 : 0);
 }
 
 bool is_video_id(std::uint8_t id) {
@@ -24,6 +18,22 @@ bool is_video_id(std::uint8_t id) {
 }
 bool is_audio_id(std::uint8_t id) {
     return id == 0xBD || (id >= 0xC0 && id <= 0xDF);
+}
+
+// DVB teletext and subtitles travel in private stream 1 as AC-3 does; the
+// first byte of their payload, the data identifier, tells them apart: 0x10-0x1F
+// for teletext, 0x20 for subtitles. AC-3 begins with its sync word or a
+// sub-stream header. `pes` is the packet's start code, `end` the first byte
+// that may not be read; a packet whose identifier lies beyond it counts as
+// audio, as it always did.
+bool is_dvb_data(const std::uint8_t* pes, const std::uint8_t* end) {
+    constexpr int kFlags = 6;         // '10' marks the MPEG-2 header syntax
+    constexpr int kHeaderLength = 8;  // header bytes after this one
+    if (pes[3] != 0xBD || end - pes <= kHeaderLength || (pes[kFlags] & 0xC0) != 0x80) {
+        return false;
+    }
+    const std::uint8_t* data = pes + kHeaderLength + 1 + pes[kHeaderLength];
+    return data < end && ((*data >= 0x10 && *data <= 0x1F) || *data == 0x20);
 }
 
 // Reads as much of len as the source gives, tolerating short reads.
@@ -55,26 +65,16 @@ long take_block(const stream_io& io, std::uint8_t* scratch, long len, const std:
 struct Assemblers {
     ipack audio;
     ipack video;
-    bool audioReady = false;
-    bool videoReady = false;
 
-    ~Assemblers() {
-        if (audioReady) {
-            ipack_free(&audio);
-        }
-        if (videoReady) {
-            ipack_free(&video);
-        }
-    }
-    bool failed() const { return audio.sink_failed != 0 || video.sink_failed != 0; }
+    bool failed() const { return audio.sink_failed || video.sink_failed; }
 };
 
-void handle_packet(const std::uint8_t* pkt, int audioPid, int videoPid, Assemblers& a) {
-    if ((pkt[3] & 0x10) == 0) {
-        return;  // no payload
+void handle_packet(const ts_packet pkt, int audioPid, int videoPid, Assemblers& a) {
+    if (!pkt.has_payload()) {
+        return;
     }
-    const int pid = ts_packet_pid(pkt + 1);
-    if ((pkt[1] & 0x80) != 0) {
+    const int pid = pkt.pid();
+    if (pkt.transport_error()) {
         stream_diag("Error in TS for PID: %d\n", pid);
     }
     ipack* p = nullptr;
@@ -87,17 +87,17 @@ void handle_packet(const std::uint8_t* pkt, int audioPid, int videoPid, Assemble
     }
     // A video packet of unbounded length ends where the next one of its stream
     // starts: close it now with the length it turned out to have.
-    if ((pkt[1] & 0x40) != 0 && p->declared_length == kIpackUnbounded) {
+    if (pkt.unit_start() && p->declared_length == kIpackUnbounded) {
         p->declared_length = static_cast<std::uint32_t>(p->consumed - 6);
         p->consumed = 0;
         ipack_flush(p);
         ipack_reset(p);
     }
-    const int offset = payload_offset(pkt);
+    const int offset = pkt.payload_offset();
     if (offset > kTsPacketSize) {
         return;  // adaptation field longer than the packet
     }
-    ipack_feed(pkt + offset, kTsPacketSize - offset, p);
+    ipack_feed(pkt.bytes() + offset, kTsPacketSize - offset, p);
 }
 
 }  // namespace
@@ -122,19 +122,22 @@ ts_result find_stream_pids(const stream_io& io, int* video_pid, int* audio_pid) 
         }
         long p = 0;
         while (p + 7 < n) {
-            if (block[p] != kSync) {
+            const ts_packet pkt(block + p);
+            if (!pkt.has_sync()) {
                 ++p;
             } else {
-                if ((block[p + 1] & 0x40) != 0) {
-                    // The stream id of the PES header that starts this payload; a
-                    // packet cut by the end of the block is not looked into.
-                    const long at = p + 7 + ((block[p + 3] & 0x20) != 0 ? block[p + 4] + 1 : 0);
+                if (pkt.unit_start()) {
+                    // The stream id of the PES header that starts this payload
+                    // (the start code itself is not checked); a packet cut by
+                    // the end of the block is not looked into.
+                    const long at = p + pkt.payload_offset() + 3;
                     if (at < n) {
                         const std::uint8_t id = block[at];
+                        const std::uint8_t* end = block + std::min(n, p + kTsPacketSize);
                         if (is_video_id(id)) {
-                            *video_pid = ts_packet_pid(block + p + 1);
-                        } else if (is_audio_id(id)) {
-                            *audio_pid = ts_packet_pid(block + p + 1);
+                            *video_pid = pkt.pid();
+                        } else if (is_audio_id(id) && !is_dvb_data(block + at - 3, end)) {
+                            *audio_pid = pkt.pid();
                         }
                     }
                 }
@@ -147,21 +150,40 @@ ts_result find_stream_pids(const stream_io& io, int* video_pid, int* audio_pid) 
     }
 }
 
+bool ts_sync_found(const std::uint8_t* data, std::size_t len) {
+    constexpr std::size_t kRun = 5;
+    constexpr auto kStep = static_cast<std::size_t>(kTsPacketSize);
+    const std::size_t wanted = std::min(kRun, len / kStep);
+    if (wanted == 0) {
+        return false;
+    }
+    for (std::size_t k = 0; k + (wanted - 1) * kStep < len; ++k) {
+        std::size_t run = 0;
+        while (run < wanted && data[k + run * kStep] == kTsSync) {
+            ++run;
+        }
+        if (run == wanted) {
+            return true;
+        }
+    }
+    return false;
+}
+
 ts_result convert_transport_stream(const stream_io& io, int audio_pid, int video_pid,
-                                   int program_stream) {
+                                   ipack_output output, ts_streams* streams) {
     ts_result found = find_stream_pids(io, &video_pid, &audio_pid);
+    if (streams != nullptr) {
+        streams->video_pid = video_pid;
+        streams->audio_pid = audio_pid;
+    }
     if (found != ts_result::ended) {
         return found;
     }
 
     Assemblers a;
     PsMuxState mux;
-    a.audioReady = ipack_init(&a.audio, kIpackSize, io.write, io.write_ctx, program_stream, &mux);
-    if (!a.audioReady) {
-        return ts_result::no_memory;
-    }
-    a.videoReady = ipack_init(&a.video, kIpackSize, io.write, io.write_ctx, program_stream, &mux);
-    if (!a.videoReady) {
+    if (!ipack_init(&a.audio, kIpackSize, io.write, io.write_ctx, output, &mux) ||
+        !ipack_init(&a.video, kIpackSize, io.write, io.write_ctx, output, &mux)) {
         return ts_result::no_memory;
     }
 
@@ -174,7 +196,7 @@ ts_result convert_transport_stream(const stream_io& io, int audio_pid, int video
     if (got == 0) {
         return ts_result::ended;
     }
-    const auto* sync = static_cast<const std::uint8_t*>(std::memchr(align, kSync, got));
+    const auto* sync = static_cast<const std::uint8_t*>(std::memchr(align, kTsSync, got));
     if (sync == nullptr) {
         stream_diag("Not a TS\n");
         return ts_result::not_ts;
@@ -208,7 +230,7 @@ ts_result convert_transport_stream(const stream_io& io, int audio_pid, int video
         // Packets are not re-checked for their sync byte: every 188-byte step is
         // a packet, and an incomplete one at the end of the data is dropped.
         for (long o = 0; o + kTsPacketSize <= n; o += kTsPacketSize) {
-            handle_packet(data + o, audio_pid, video_pid, a);
+            handle_packet(ts_packet(data + o), audio_pid, video_pid, a);
             if (a.failed()) {
                 return ts_result::write_error;
             }

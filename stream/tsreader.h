@@ -3,16 +3,19 @@
 // each, which write an MPEG-2 program stream (or bare PES packets) to the sink.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
+#include "stream/ipack.h"
 #include "stream/streamio.h"
+#include "stream/tspacket.h"
 
-constexpr int kTsPacketSize = 188;
 constexpr int kTsBlockSize = 10 * kTsPacketSize;
 constexpr int kIpackSize = 2048;
 
-// How a conversion ended. The first four are ordinary ends: everything the
-// streams allowed has been written.
+// How a conversion ended. The first four are ordinary ends for the engine:
+// everything the streams allowed has been written, which may be nothing; the
+// caller decides what a conversion that wrote nothing means.
 enum class ts_result {
     ended,        // the data ended
     stopped,      // the stop request was seen
@@ -29,17 +32,25 @@ inline bool ts_result_ok(ts_result r) {
            r == ts_result::no_streams;
 }
 
-inline int ts_packet_pid(const std::uint8_t* b) {
-    return ((b[0] & 0x1F) * 256) + b[1];
-}
+// The streams a conversion went by, so that one that wrote nothing can say why.
+struct ts_streams {
+    int video_pid = 0;  // 0: none found
+    int audio_pid = 0;
+};
 
 // Runs the whole conversion from the source's current position. A PID of 0 is
-// found by the engine. program_stream 1 writes a program stream, 0 the bare
-// repacked PES packets.
+// found by the engine. The output is a program stream, or the bare repacked
+// PES packets. The PIDs it went by are left in `streams` when given.
 ts_result convert_transport_stream(const stream_io& io, int audio_pid, int video_pid,
-                                   int program_stream);
+                                   ipack_output output, ts_streams* streams = nullptr);
 
 // Reads blocks until both PIDs are known (from the PES start codes in the
 // packets that carry a payload start). Consumes the blocks it reads. Returns
-// ended when both are known, else no_streams, read_error or stopped.
+// ended when both are known, else no_streams, read_error or stopped. A private
+// stream 1 packet that carries DVB teletext or subtitles is not audio.
 ts_result find_stream_pids(const stream_io& io, int* video_pid, int* audio_pid);
+
+// True when the data hold transport packets: sync bytes at 188-byte steps,
+// five in a row anywhere in them (as many as there are whole packets' worth
+// of data, when that is fewer; never for less than one packet).
+bool ts_sync_found(const std::uint8_t* data, std::size_t len);

@@ -1,11 +1,14 @@
 // tavrix-convert IN.AVR [OUT]: converts a PVR recording into an MPEG-2 program
 // stream with the same conversion module the application uses.
 //
-// Exit status: 0 when the conversion completed, 1 when it failed (the reason is
-// on stderr), 2 on a usage error.
+// Exit status: 0 when the conversion completed, 1 when it failed or was
+// stopped by SIGINT or SIGTERM (the reason is on stderr; a stopped conversion
+// leaves what it wrote), 2 on a usage error.
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -63,10 +66,38 @@ std::string with_commas(long long value) {
     return out;
 }
 
+// The conversion an interrupt stops; set while one runs.
+std::atomic<CConversion*> g_interruptible{nullptr};
+
+void on_interrupt(int) {
+    if (CConversion* conversion = g_interruptible.load()) {
+        conversion->RequestStop();
+    }
+}
+
+// The first SIGINT or SIGTERM stops the conversion as the dialog's Stop does;
+// a second one ends the program at once. A signal that was ignored when the
+// program started (a background job's SIGINT) stays ignored.
+void stop_on_interrupt(CConversion& conversion) {
+    g_interruptible = &conversion;
+    for (const int signal : {SIGINT, SIGTERM}) {
+        struct sigaction old {};
+        if (sigaction(signal, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) {
+            continue;
+        }
+        struct sigaction action {};
+        action.sa_handler = &on_interrupt;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND | SA_RESTART;
+        sigaction(signal, &action, nullptr);
+    }
+}
+
 // Redraws one status line on the terminal until told to stop.
 class ProgressLine {
 public:
-    ProgressLine() : m_start(std::chrono::steady_clock::now()) {
+    explicit ProgressLine(const CConversion& conversion)
+        : m_conversion(conversion), m_start(std::chrono::steady_clock::now()) {
         m_thread = platform::CThread::Start([this] { Run(); }, 0);
     }
     ~ProgressLine() {
@@ -85,8 +116,8 @@ private:
         }
     }
     void Draw() const {
-        const std::int64_t bytes = get_converted_bytes();
-        const std::int64_t total = get_total_bytes();
+        const std::int64_t bytes = m_conversion.ConvertedBytes();
+        const std::int64_t total = m_conversion.TotalBytes();
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
         const int percent = total > 0 ? static_cast<int>(bytes * 100 / total) : 0;
@@ -96,6 +127,7 @@ private:
         std::fflush(stderr);
     }
 
+    const CConversion& m_conversion;
     std::chrono::steady_clock::time_point m_start;
     platform::CEvent m_done;
     std::unique_ptr<platform::CThread> m_thread;
@@ -148,14 +180,21 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    bool completed = false;
+    CConversion conversion;
+    stop_on_interrupt(conversion);
+    ConversionResult result;
     {
         std::optional<ProgressLine> progress;
         if (!quiet && isatty(STDERR_FILENO) != 0) {
-            progress.emplace();
+            progress.emplace(conversion);
         }
-        completed = run_conversion(pcSource->c_str(), pcTarget->c_str(), nullptr);
+        result = conversion.Run(*pcSource, *pcTarget, nullptr);
     }
+    g_interruptible = nullptr;
     platform::SetUser(nullptr);
-    return completed ? 0 : 1;
+    // A failure has been told through the user already; a stop has not.
+    if (result.end == ConversionEnd::Stopped) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, result.reason.c_str());
+    }
+    return result.end == ConversionEnd::Completed ? 0 : 1;
 }

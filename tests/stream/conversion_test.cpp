@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -29,10 +31,17 @@ struct Message {
 class CNotifyWindow : public CMessageTarget {
 public:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-        const std::lock_guard lock(m_mutex);
-        m_messages.push_back({message, wParam, lParam});
+        {
+            const std::lock_guard lock(m_mutex);
+            m_messages.push_back({message, wParam, lParam});
+        }
+        if (onMessage) {
+            onMessage(message);
+        }
         return 0;
     }
+    // Called on the UI thread with each message, after it is recorded.
+    std::function<void(UINT)> onMessage;
     std::vector<UINT> Numbers() {
         const std::lock_guard lock(m_mutex);
         std::vector<UINT> n;
@@ -67,7 +76,8 @@ Bytes EngineOutput(const Bytes& ts) {
     MemorySource source;
     source.data = ts;
     CaptureSink sink;
-    EXPECT_TRUE(ts_result_ok(convert_transport_stream(MakeIo(source, sink), 0, 0, 1)));
+    EXPECT_TRUE(ts_result_ok(
+        convert_transport_stream(MakeIo(source, sink), 0, 0, ipack_output::program_stream)));
     return sink.All();
 }
 
@@ -123,8 +133,16 @@ TEST_F(Conversion, ConvertsARecordingAndReportsItsSize) {
     WriteFile(m_dir / "Movie.AVR", recording);
     WriteFile(m_dir / "Movie.AVI", Bytes(100000, 0xAA));  // replaced without a question
 
+    ConversionResult atDone;
+    m_window.onMessage = [&](UINT message) {
+        if (message == WM_CONVERT_DONE) {
+            atDone = get_conversion_result();
+        }
+    };
     ASSERT_TRUE(Convert("C:\\Movie.AVR", "C:\\Movie.AVI"));
 
+    EXPECT_EQ(atDone.end, ConversionEnd::Completed);
+    EXPECT_EQ(atDone.reason, "");
     const Bytes out = ReadFile(m_dir / "Movie.AVI");
     EXPECT_EQ(out, EngineOutput(ts));
     ASSERT_GT(out.size(), 32u);
@@ -191,9 +209,18 @@ void PrintTo(const FailureCase& c, std::ostream* os) {
 
 class ConversionFailure : public Conversion, public testing::WithParamInterface<FailureCase> {};
 
+// The user is told why, the dialog hears of a failure with the same reason,
+// and no empty file is left where the target was to be.
 TEST_P(ConversionFailure, TellsTheUserAndEndsAsFailed) {
     const FailureCase& c = GetParam();
     WriteFile(m_dir / "in.AVR", c.source);
+    const DiagCapture engineLines;  // garbage read as packets has much to say
+    ConversionResult atFailed;
+    m_window.onMessage = [&](UINT message) {
+        if (message == WM_CONVERT_FAILED) {
+            atFailed = get_conversion_result();
+        }
+    };
     ASSERT_TRUE(Convert(c.sourcePath, c.targetPath));
 
     EXPECT_EQ(Shown(), std::vector<std::string>{c.message});
@@ -201,7 +228,13 @@ TEST_P(ConversionFailure, TellsTheUserAndEndsAsFailed) {
                                            ? std::vector<UINT>{WM_CONVERT_TOTAL, WM_CONVERT_FAILED}
                                            : std::vector<UINT>{WM_CONVERT_FAILED};
     EXPECT_EQ(m_window.Numbers(), expected);
+    EXPECT_EQ(atFailed.end, ConversionEnd::Failed);
+    EXPECT_EQ(atFailed.reason, c.message);
     EXPECT_FALSE(conversion_running());
+    if (std::string(c.targetPath).starts_with("C:")) {
+        EXPECT_EQ(std::vector<fs::path>(fs::directory_iterator(m_dir), fs::directory_iterator()),
+                  std::vector<fs::path>{m_dir / "in.AVR"});
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -220,8 +253,83 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{
             "ReadFails", {}, "E:\\mem", "C:\\out.AVI", "The source file cannot be read.", true},
         FailureCase{"WriteFails", Concat({AvrHeader(), SyntheticTs(20)}), "C:\\in.AVR", "D:\\full",
-                    "The target file cannot be written.", true}),
-    [](const testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
+                    "The target file cannot be written.", true},
+        // Conversions that run to the end and have nothing to write.
+        FailureCase{"H264Video", Concat({AvrHeader(), H264Ts(30)}), "C:\\in.AVR", "C:\\out.AVI",
+                    "No usable MPEG-2 video sequence header was found in the recording.", true},
+        FailureCase{"AudioOnly", Concat({AvrHeader(), AudioOnlyTs(30)}), "C:\\in.AVR",
+                    "C:\\out.AVI", "No video stream was found in the recording.", true},
+        FailureCase{"VideoOnly", Concat({AvrHeader(), VideoOnlyTs(30)}), "C:\\in.AVR",
+                    "C:\\out.AVI", "No audio stream was found in the recording.", true},
+        FailureCase{"NotATransportStream", Concat({AvrHeader(), Filled(50000, 0)}), "C:\\in.AVR",
+                    "C:\\out.AVI", "The recording does not hold an MPEG transport stream.", true},
+        FailureCase{"Garbage", Concat({AvrHeader(), Garbage(300000, 7)}), "C:\\in.AVR",
+                    "C:\\out.AVI", "The recording does not hold an MPEG transport stream.", true},
+        FailureCase{"HeaderOnly", AvrHeader(), "C:\\in.AVR", "C:\\out.AVI",
+                    "The recording holds nothing after its header.", true}),
+    [](const testing::TestParamInfo<FailureCase>& row) { return row.param.name; });
+
+struct RefusalCase {
+    const char* name;
+    // Makes what the case needs beside C:\in.AVR in the drive's folder.
+    std::function<void(const fs::path&)> prepare;
+    const char* sourcePath;
+    const char* targetPath;
+    const char* message;
+};
+
+void PrintTo(const RefusalCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ConversionRefusal : public Conversion, public testing::WithParamInterface<RefusalCase> {};
+
+// Refused before anything is created or emptied: the recording stays whole
+// and nothing waits on an input that never ends.
+TEST_P(ConversionRefusal, LeavesTheSourceWholeAndCreatesNothing) {
+    const RefusalCase& c = GetParam();
+    const Bytes recording = Concat({AvrHeader(), SyntheticTs(5)});
+    WriteFile(m_dir / "in.AVR", recording);
+    c.prepare(m_dir);
+    const auto before = fs::directory_iterator(m_dir);
+    std::vector<fs::path> names(fs::begin(before), fs::end(before));
+
+    ASSERT_TRUE(Convert(c.sourcePath, c.targetPath));
+
+    EXPECT_EQ(Shown(), std::vector<std::string>{c.message});
+    EXPECT_EQ(m_window.Numbers(), std::vector<UINT>{WM_CONVERT_FAILED});
+    EXPECT_EQ(ReadFile(m_dir / "in.AVR"), recording);
+    const auto after = fs::directory_iterator(m_dir);
+    EXPECT_EQ(std::vector<fs::path>(fs::begin(after), fs::end(after)).size(), names.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ConversionRefusal,
+    testing::Values(
+        RefusalCase{"SamePathTwice", [](const fs::path&) {}, "C:\\in.AVR", "C:\\in.AVR",
+                    "The source and the target are the same file."},
+        RefusalCase{"SamePathInOtherCase", [](const fs::path&) {}, "C:\\in.AVR", "C:\\IN.avr",
+                    "The source and the target are the same file."},
+        RefusalCase{"SamePathThroughDotDot",
+                    [](const fs::path& dir) { fs::create_directory(dir / "sub"); }, "C:\\in.AVR",
+                    "C:\\sub\\..\\in.AVR", "The source and the target are the same file."},
+        RefusalCase{
+            "SymbolicLink",
+            [](const fs::path& dir) { fs::create_symlink(dir / "in.AVR", dir / "link.AVI"); },
+            "C:\\in.AVR", "C:\\link.AVI", "The source and the target are the same file."},
+        RefusalCase{
+            "HardLink",
+            [](const fs::path& dir) { fs::create_hard_link(dir / "in.AVR", dir / "hard.AVI"); },
+            "C:\\in.AVR", "C:\\hard.AVI", "The source and the target are the same file."},
+        RefusalCase{"Folder", [](const fs::path& dir) { fs::create_directory(dir / "folder.AVR"); },
+                    "C:\\folder.AVR", "C:\\out.AVI", "The source is not a regular file."},
+        RefusalCase{
+            "Fifo",
+            [](const fs::path& dir) { ASSERT_EQ(mkfifo((dir / "fifo.AVR").c_str(), 0600), 0); },
+            "C:\\fifo.AVR", "C:\\out.AVI", "The source is not a regular file."},
+        RefusalCase{"Device", [](const fs::path&) {}, "D:\\zero", "C:\\out.AVI",
+                    "The source is not a regular file."}),
+    [](const testing::TestParamInfo<RefusalCase>& row) { return row.param.name; });
 
 TEST_F(Conversion, MissingSourceCreatesNoTarget) {
     ASSERT_TRUE(Convert("C:\\missing.AVR", "C:\\out.AVI"));
@@ -259,10 +367,16 @@ struct Gate {
     }
 };
 
-TEST_F(Conversion, StopEndsLikeACompletionWithWhatWasWritten) {
+TEST_F(Conversion, AStopIsReportedAsAStopAndKeepsWhatWasWritten) {
     const Bytes ts = SyntheticTs(200);
     const Bytes recording = Concat({AvrHeader(), ts});
     WriteFile(m_dir / "in.AVR", recording);
+    ConversionResult atDone;
+    m_window.onMessage = [&](UINT message) {
+        if (message == WM_CONVERT_DONE) {
+            atDone = get_conversion_result();
+        }
+    };
     Gate gate;
     set_stream_diag_sink(&Gate::Sink, &gate);
 
@@ -275,13 +389,70 @@ TEST_F(Conversion, StopEndsLikeACompletionWithWhatWasWritten) {
     set_stream_diag_sink(nullptr, nullptr);
 
     EXPECT_EQ(m_window.Numbers(), (std::vector<UINT>{WM_CONVERT_TOTAL, WM_CONVERT_DONE}));
-    EXPECT_EQ(get_converted_bytes(), static_cast<std::int64_t>(recording.size()));
+    EXPECT_EQ(atDone.end, ConversionEnd::Stopped);
+    EXPECT_EQ(atDone.reason, "The conversion was stopped.");
+    EXPECT_EQ(get_conversion_result().end, ConversionEnd::Stopped);
+    // The count stays where the stop found it.
+    EXPECT_GT(get_converted_bytes(), kAvrHeaderSize);
+    EXPECT_LT(get_converted_bytes(), static_cast<std::int64_t>(recording.size()));
+    EXPECT_EQ(get_total_bytes(), static_cast<std::int64_t>(recording.size()));
     const Bytes out = ReadFile(m_dir / "out.AVI");
     const Bytes full = EngineOutput(ts);
     ASSERT_FALSE(out.empty());
     ASSERT_LT(out.size(), full.size());
     EXPECT_EQ(out, Bytes(full.begin(), full.begin() + static_cast<long>(out.size())));
     EXPECT_TRUE(Shown().empty());
+}
+
+TEST_F(Conversion, AStopAskedForBeforeTheEngineBeginsIsNotLost) {
+    WriteFile(m_dir / "in.AVR", Concat({AvrHeader(), SyntheticTs(20)}));
+    CConversion conversion;
+    // The total is sent after the files are open and before the stream is read.
+    m_window.onMessage = [&](UINT message) {
+        if (message == WM_CONVERT_TOTAL) {
+            conversion.RequestStop();
+        }
+    };
+    ASSERT_TRUE(conversion.Start("C:\\in.AVR", "C:\\out.AVI", m_window.GetSafeHwnd()));
+    ASSERT_TRUE(conversion.Wait(10000));
+
+    EXPECT_EQ(conversion.Result().end, ConversionEnd::Stopped);
+    EXPECT_EQ(conversion.ConvertedBytes(), kAvrHeaderSize);
+    EXPECT_EQ(m_window.Numbers(), (std::vector<UINT>{WM_CONVERT_TOTAL, WM_CONVERT_DONE}));
+    // A stopped conversion keeps its target, even an empty one.
+    EXPECT_TRUE(fs::exists(m_dir / "out.AVI"));
+
+    // The stop was for that conversion only.
+    m_window.onMessage = nullptr;
+    ASSERT_TRUE(conversion.Start("C:\\in.AVR", "C:\\out.AVI", m_window.GetSafeHwnd()));
+    ASSERT_TRUE(conversion.Wait(10000));
+    EXPECT_EQ(conversion.Result().end, ConversionEnd::Completed);
+    EXPECT_GT(fs::file_size(m_dir / "out.AVI"), 0u);
+}
+
+TEST_F(Conversion, AConversionGoingOutOfScopeStopsAndJoinsItsWorker) {
+    const Bytes ts = SyntheticTs(200);
+    WriteFile(m_dir / "in.AVR", Concat({AvrHeader(), ts}));
+    const std::int64_t processTotal = get_total_bytes();
+    Gate gate;
+    set_stream_diag_sink(&Gate::Sink, &gate);
+    {
+        CConversion conversion;
+        ASSERT_TRUE(conversion.Start("C:\\in.AVR", "C:\\out.AVI", m_window.GetSafeHwnd()));
+        ASSERT_TRUE(platform::WaitProcessingMessages([&] { return gate.reached.load(); }, 10000));
+        // Released only from inside the destructor's wait, once the stop is asked for.
+        platform::PostToUiThread([&] { gate.release.Set(); });
+    }
+    set_stream_diag_sink(nullptr, nullptr);
+
+    EXPECT_EQ(m_window.Numbers(), (std::vector<UINT>{WM_CONVERT_TOTAL, WM_CONVERT_DONE}));
+    const Bytes out = ReadFile(m_dir / "out.AVI");
+    const Bytes full = EngineOutput(ts);
+    ASSERT_FALSE(out.empty());
+    ASSERT_LT(out.size(), full.size());
+    EXPECT_EQ(out, Bytes(full.begin(), full.begin() + static_cast<long>(out.size())));
+    // The process-wide conversion was not the one used.
+    EXPECT_EQ(get_total_bytes(), processTotal);
 }
 
 TEST_F(Conversion, StopWhenIdleDoesNothing) {

@@ -1,13 +1,21 @@
 // Runs the tavrix-convert program as a user would.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "stream/tsreader.h"
 #include "support/streambuilder.h"
@@ -89,7 +97,8 @@ TEST_F(ConvertCli, ConvertsToTheDefaultNameQuietly) {
     MemorySource source;
     source.data = ts;
     CaptureSink sink;
-    ASSERT_EQ(convert_transport_stream(MakeIo(source, sink), 0, 0, 1), ts_result::ended);
+    ASSERT_EQ(convert_transport_stream(MakeIo(source, sink), 0, 0, ipack_output::program_stream),
+              ts_result::ended);
 
     EXPECT_EQ(Convert(Quote((m_dir / "Movie.rec.AVR").string())), 0);
     // The engine describes the streams it found; progress shows only on a terminal.
@@ -123,9 +132,13 @@ TEST_P(ConvertCliFailure, ExitsWithOneAndSaysWhy) {
     if (!c.source.empty()) {
         WriteFile(m_dir / "in.AVR", c.source);
     }
-    const fs::path target = c.target[0] == '/' ? fs::path(c.target) : m_dir / c.target;
+    const bool local = c.target[0] != '/';
+    const fs::path target = local ? m_dir / c.target : fs::path(c.target);
     EXPECT_EQ(Convert(Quote((m_dir / "in.AVR").string()) + " " + Quote(target.string())), 1);
     EXPECT_EQ(LastLine(), std::string("tavrix-convert: ") + c.line + "\n") << m_stderr;
+    if (local) {
+        EXPECT_FALSE(fs::exists(target));  // not even an empty file
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -136,8 +149,147 @@ INSTANTIATE_TEST_SUITE_P(
                     CliFailure{"TruncatedHeader", Bytes(133, 0x47), "out.AVI",
                                "The source file is not a PVR recording."},
                     CliFailure{"WriteFails", Concat({AvrHeader(), SyntheticTs(20)}), "/dev/full",
-                               "The target file cannot be written."}),
-    [](const testing::TestParamInfo<CliFailure>& info) { return info.param.name; });
+                               "The target file cannot be written."},
+                    CliFailure{
+                        "H264Video", Concat({AvrHeader(), H264Ts(30)}), "out.AVI",
+                        "No usable MPEG-2 video sequence header was found in the recording."},
+                    CliFailure{"AudioOnly", Concat({AvrHeader(), AudioOnlyTs(30)}), "out.AVI",
+                               "No video stream was found in the recording."},
+                    CliFailure{"NotATransportStream", Concat({AvrHeader(), Filled(50000, 0)}),
+                               "out.AVI", "The recording does not hold an MPEG transport stream."},
+                    CliFailure{"Garbage", Concat({AvrHeader(), Garbage(300000, 7)}), "out.AVI",
+                               "The recording does not hold an MPEG transport stream."},
+                    CliFailure{"HeaderOnly", AvrHeader(), "out.AVI",
+                               "The recording holds nothing after its header."}),
+    [](const testing::TestParamInfo<CliFailure>& row) { return row.param.name; });
+
+struct CliRefusal {
+    const char* name;
+    // Makes what the case needs beside rec.AVI (the recording) in the folder.
+    std::function<void(const fs::path&)> prepare;
+    const char* args;  // relative to the folder, or absolute
+    const char* line;
+};
+
+void PrintTo(const CliRefusal& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ConvertCliRefusal : public ConvertCli, public testing::WithParamInterface<CliRefusal> {};
+
+TEST_P(ConvertCliRefusal, ExitsWithOneAndTouchesNothing) {
+    const CliRefusal& c = GetParam();
+    const Bytes recording = Concat({AvrHeader(), SyntheticTs(5)});
+    WriteFile(m_dir / "rec.AVI", recording);
+    c.prepare(m_dir);
+    const auto count = [this] {  // the folder's entries, besides the captured stderr
+        return std::count_if(
+            fs::directory_iterator(m_dir), fs::directory_iterator(),
+            [](const fs::directory_entry& e) { return e.path().filename() != "stderr.txt"; });
+    };
+    const auto entries = count();
+
+    // Bounded, so that an input that never ends fails the case instead of hanging it.
+    EXPECT_EQ(Shell("timeout 20 env -C " + Quote(m_dir.string()) + " " +
+                    Quote(TAVRIX_CONVERT_PATH) + " " + c.args + " >/dev/null"),
+              1);
+    EXPECT_EQ(LastLine(), std::string("tavrix-convert: ") + c.line + "\n") << m_stderr;
+    EXPECT_EQ(ReadFile(m_dir / "rec.AVI"), recording);
+    EXPECT_EQ(count(), entries);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ConvertCliRefusal,
+    testing::Values(
+        CliRefusal{"DefaultTargetIsTheSource", [](const fs::path&) {}, "rec.AVI",
+                   "The source and the target are the same file."},
+        CliRefusal{"SamePathTwice", [](const fs::path&) {}, "rec.AVI ./rec.AVI",
+                   "The source and the target are the same file."},
+        CliRefusal{"SymbolicLink",
+                   [](const fs::path& dir) { fs::create_symlink("rec.AVI", dir / "link.mpg"); },
+                   "rec.AVI link.mpg", "The source and the target are the same file."},
+        CliRefusal{
+            "HardLink",
+            [](const fs::path& dir) { fs::create_hard_link(dir / "rec.AVI", dir / "hard.mpg"); },
+            "hard.mpg rec.AVI", "The source and the target are the same file."},
+        CliRefusal{"Folder", [](const fs::path& dir) { fs::create_directory(dir / "folder.AVR"); },
+                   "folder.AVR", "The source is not a regular file."},
+        CliRefusal{
+            "Fifo",
+            [](const fs::path& dir) { ASSERT_EQ(mkfifo((dir / "fifo.AVR").c_str(), 0600), 0); },
+            "fifo.AVR", "The source is not a regular file."},
+        CliRefusal{"DevZero", [](const fs::path&) {}, "/dev/zero out.AVI",
+                   "The source is not a regular file."}),
+    [](const testing::TestParamInfo<CliRefusal>& row) { return row.param.name; });
+
+TEST_F(ConvertCli, SigintStopsTheConversionWhichKeepsWhatItWroteAndExitsWithOne) {
+    const Bytes ts = SyntheticTs(300);
+    MemorySource source;
+    source.data = ts;
+    CaptureSink sink;
+    ASSERT_EQ(convert_transport_stream(MakeIo(source, sink), 0, 0, ipack_output::program_stream),
+              ts_result::ended);
+    const Bytes full = sink.All();
+
+    // Behind the stream, 64 GiB of a hole (no disk taken): packets without
+    // payload, which keep the converter reading until it is interrupted.
+    const fs::path in = m_dir / "long.AVR";
+    const fs::path out = m_dir / "long.AVI";
+    const fs::path err = m_dir / "stderr.txt";
+    WriteFile(in, Concat({AvrHeader(), ts}));
+    fs::resize_file(in, fs::file_size(in) + (std::uintmax_t{64} << 30));
+
+    // Started with SIGINT at its default, as from a terminal.
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGINT);
+    posix_spawnattr_setsigdefault(&attr, &defaults);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::string program = TAVRIX_CONVERT_PATH;
+    std::string quiet = "--quiet";
+    std::string inArg = in.string();
+    std::string outArg = out.string();
+    char* argv[] = {program.data(), quiet.data(), inArg.data(), outArg.data(), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, program.c_str(), &files, &attr, argv, environ), 0);
+    posix_spawn_file_actions_destroy(&files);
+    posix_spawnattr_destroy(&attr);
+
+    // Interrupted once the first output has reached the file.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    std::error_code ec;
+    while (fs::file_size(out, ec) == 0 || ec) {
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    kill(pid, SIGINT);
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline + std::chrono::seconds(30)) {
+            kill(pid, SIGKILL);  // never left running; the case fails below
+            waitpid(pid, &status, 0);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(ReadText(err),
+              "Videostream: ASPECT: 4:3  Size = 720x576  FRate: 25 fps  BRate: 6.00 Mbit/s\n"
+              "Audiostream: Layer: 2  BRate: 192 kb/s  Freq: 48.0 kHz\n"
+              "tavrix-convert: The conversion was stopped.\n");
+    const Bytes kept = ReadFile(out);
+    ASSERT_FALSE(kept.empty());
+    ASSERT_LE(kept.size(), full.size());
+    EXPECT_EQ(kept, Bytes(full.begin(), full.begin() + static_cast<long>(kept.size())));
+}
 
 // A recording made by a real encoder and muxer must come out as a program
 // stream that a real demuxer and decoder accept.

@@ -62,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "Videostream: ASPECT: 4:3  Size = 720x576  BRate: 6.00 Mbit/s\n"},
         VideoCase{"Rate0Unknown", 15, 0, 0, 0.0,
                   "Videostream: ASPECT: reserved  Size = 720x576  BRate: 6.00 Mbit/s\n"}),
-    [](const testing::TestParamInfo<VideoCase>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<VideoCase>& row) { return row.param.name; });
 
 TEST(VideoHeader, RejectsAspectZeroAndHeadersCutByTheEnd) {
     VideoStreamInfo info;
@@ -143,7 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
                     AudioCase{"Mpeg2NotFound", MpegAudioHeader(2, 8, 1, false), -1, 0, 0, 0, ""},
                     AudioCase{"ReservedLayer", MpegAudioHeader(0, 8, 1), -1, 0, 0, 0, ""},
                     AudioCase{"CutByTheEnd", Bytes{0x00, 0xFF, 0xFD, 0xA4}, -1, 0, 0, 0, ""}),
-    [](const testing::TestParamInfo<AudioCase>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<AudioCase>& row) { return row.param.name; });
 
 struct Ac3Case {
     const char* name;
@@ -183,9 +183,7 @@ INSTANTIATE_TEST_SUITE_P(Codes, Ac3Header,
                                          Ac3Case{"ReservedFscod", 3, 10, -1, 0, 0},
                                          Ac3Case{"ReservedCode38", 0, 38, -1, 0, 0},
                                          Ac3Case{"ReservedCode63", 1, 63, -1, 0, 0}),
-                         [](const testing::TestParamInfo<Ac3Case>& info) {
-                             return info.param.name;
-                         });
+                         [](const testing::TestParamInfo<Ac3Case>& row) { return row.param.name; });
 
 TEST(Ac3Header, NeedsSixBytesFromTheSyncWord) {
     const Bytes frame = Ac3Frame(0, 28, 6);

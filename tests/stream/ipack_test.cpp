@@ -8,8 +8,10 @@ namespace {
 // An assembler writing bare PES packets into a capture.
 class Assembler {
 public:
-    Assembler() { EXPECT_TRUE(ipack_init(&m_p, 2048, &CaptureSink::Write, &m_sink, 0, nullptr)); }
-    ~Assembler() { ipack_free(&m_p); }
+    Assembler() {
+        EXPECT_TRUE(
+            ipack_init(&m_p, 2048, &CaptureSink::Write, &m_sink, ipack_output::bare_pes, nullptr));
+    }
     Assembler(const Assembler&) = delete;
     Assembler& operator=(const Assembler&) = delete;
 
@@ -111,8 +113,8 @@ INSTANTIATE_TEST_SUITE_P(Sizes, IpackSplit,
                          testing::Values(SplitCase{"Halves2500", 2500, {1249, 1249, 20}},
                                          SplitCase{"Full4000", 4000, {2048, 1072, 898}},
                                          SplitCase{"Whole1000", 1000, {1000}}),
-                         [](const testing::TestParamInfo<SplitCase>& info) {
-                             return info.param.name;
+                         [](const testing::TestParamInfo<SplitCase>& row) {
+                             return row.param.name;
                          });
 
 TEST(Ipack, LengthFieldSplitAcrossPayloadsIsPutTogether) {
@@ -182,8 +184,45 @@ TEST(Ipack, Mpeg1HeaderIsParsedAcrossPayloads) {
         a.Feed(pes, piece);
         ASSERT_EQ(a.Blocks().size(), 1u) << piece;
         EXPECT_EQ(a.Blocks()[0], pes) << piece;
-        EXPECT_EQ(a.P().syntax, 0);  // reset after the packet
+        EXPECT_EQ(a.P().syntax, pes_syntax::unknown);  // reset after the packet
         EXPECT_EQ(Bytes(a.P().pts, a.P().pts + 5), pts) << piece;
+    }
+}
+
+TEST(Ipack, EveryMpeg1HeaderFormIsKeptWholeAndItsPtsRead) {
+    const Bytes pts = PtsField(90000, 0x2);
+    const Bytes pair = Concat({PtsField(93600, 0x3), PtsField(90000, 0x1)});
+    struct Case {
+        const char* name;
+        Bytes header;
+        Bytes pts;  // the 5 bytes the assembler keeps; empty: none
+    };
+    const Case cases[] = {
+        {"no time stamps", {0x0F}, {}},
+        {"PTS", pts, pts},
+        {"PTS and DTS", pair, Bytes(pair.begin(), pair.begin() + 5)},
+        {"stuffing, no time stamps", {0xFF, 0xFF, 0xFF, 0x0F}, {}},
+        {"buffer size, no time stamps", {0x60, 0x2E, 0x0F}, {}},
+        {"buffer size and PTS", Concat({Bytes{0x40, 0x10}, pts}), pts},
+        {"stuffing, buffer size, PTS", Concat({Bytes{0xFF, 0x60, 0x2E}, pts}), pts},
+    };
+    for (const Case& c : cases) {
+        const Bytes data = Filled(300, 4);
+        const std::size_t length = c.header.size() + data.size();
+        const Bytes pes =
+            Concat({Bytes{0x00, 0x00, 0x01, 0xC0, static_cast<std::uint8_t>(length >> 8),
+                          static_cast<std::uint8_t>(length & 0xFF)},
+                    c.header, data});
+        for (const std::size_t piece : {std::size_t{1}, std::size_t{2}, std::size_t{7}}) {
+            Assembler a;
+            // A PTS left from an earlier packet shows whether this one set it.
+            std::fill(std::begin(a.P().pts), std::end(a.P().pts), 0xAA);
+            a.Feed(pes, piece);
+            ASSERT_EQ(a.Blocks().size(), 1u) << c.name << " " << piece;
+            EXPECT_EQ(a.Blocks()[0], pes) << c.name << " " << piece;
+            const Bytes kept(a.P().pts, a.P().pts + 5);
+            EXPECT_EQ(kept, c.pts.empty() ? Bytes(5, 0xAA) : c.pts) << c.name << " " << piece;
+        }
     }
 }
 

@@ -27,7 +27,7 @@ int RateBound(const Bytes& b) {
 
 TEST(PsPackHeader, WritesTheStartOfEveryOutput) {
     std::uint8_t out[32];
-    ASSERT_EQ(ps_pack_header(out, 86400, 15480, 1, 0, 0, 1, 1, 1, 0xC0, 0, 64, 0xE0, 1, 460), 32);
+    ASSERT_EQ(ps_pack_header(out, 86400, 15480, &kConversionSystemHeader), 32);
     const Bytes expected = {0x00, 0x00, 0x01, 0xBA, 0x44, 0x00, 0x16, 0x8C, 0x04, 0x01, 0x00,
                             0xF1, 0xE3, 0xF8, 0x00, 0x00, 0x01, 0xBB, 0x00, 0x0C, 0x80, 0x78,
                             0xF1, 0x04, 0xE1, 0x7F, 0xE0, 0xE1, 0xCC, 0xC0, 0xC0, 0x40};
@@ -38,14 +38,43 @@ TEST(PsPackHeader, WritesTheStartOfEveryOutput) {
     EXPECT_EQ(RateBound(got), 15480);
 
     std::uint8_t alone[32];
-    EXPECT_EQ(ps_pack_header(alone, 86400, 15480, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0), 14);
+    EXPECT_EQ(ps_pack_header(alone, 86400, 15480), 14);
     EXPECT_EQ(Bytes(alone, alone + 14), Bytes(expected.begin(), expected.begin() + 14));
+}
+
+TEST(PsPackHeader, SystemHeaderFieldsLandInTheirBits) {
+    const ps_system_header all = {
+        .audio_bound = 0x3F,
+        .fixed = true,
+        .csps = true,
+        .audio_lock = true,
+        .video_lock = true,
+        .video_bound = 0x1F,
+        .streams = {{.stream_id = 0xC1, .buffer_scale_1024 = false, .buffer_size = 0x1ABC},
+                    {.stream_id = 0xBD, .buffer_scale_1024 = true, .buffer_size = 0x0102}},
+    };
+    std::uint8_t out[32];
+    ASSERT_EQ(ps_pack_header(out, 0, 1, &all), 32);
+    EXPECT_EQ(Bytes(out + 23, out + 32),
+              (Bytes{0xFF, 0xFF, 0x7F, 0xC1, 0xDA, 0xBC, 0xBD, 0xE1, 0x02}));
+
+    ps_system_header none = all;
+    none.audio_bound = 0;
+    none.fixed = none.csps = none.audio_lock = none.video_lock = false;
+    none.video_bound = 0;
+    ASSERT_EQ(ps_pack_header(out, 0, 1, &none), 32);
+    EXPECT_EQ(Bytes(out + 23, out + 26), (Bytes{0x00, 0x20, 0x7F}));
+
+    // Without both stream ids there is no system header.
+    ps_system_header oneStream = all;
+    oneStream.streams[1].stream_id = 0;
+    EXPECT_EQ(ps_pack_header(out, 0, 1, &oneStream), 14);
 }
 
 TEST(PsPackHeader, ScrAndMuxRateFieldsRoundTrip) {
     for (const std::uint32_t scr : {0u, 1u, 0x7FFFu, 0x8000u, 0x12345678u, 0xFFFFFFFFu}) {
         std::uint8_t out[32];
-        ps_pack_header(out, scr, 0x3FFFFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+        ps_pack_header(out, scr, 0x3FFFFF);
         const PackFields f = DecodePack(Bytes(out, out + 14));
         EXPECT_EQ(f.scr, scr);
         EXPECT_EQ(f.mux_rate, 0x3FFFFF);
@@ -69,12 +98,10 @@ TEST(PtsToTicks, ReadsTheThirtyThreeBits) {
 class Mux : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(ipack_init(&m_audio, 2048, &CaptureSink::Write, &m_sink, 1, &m_mux));
-        ASSERT_TRUE(ipack_init(&m_video, 2048, &CaptureSink::Write, &m_sink, 1, &m_mux));
-    }
-    void TearDown() override {
-        ipack_free(&m_audio);
-        ipack_free(&m_video);
+        ASSERT_TRUE(ipack_init(&m_audio, 2048, &CaptureSink::Write, &m_sink,
+                               ipack_output::program_stream, &m_mux));
+        ASSERT_TRUE(ipack_init(&m_video, 2048, &CaptureSink::Write, &m_sink,
+                               ipack_output::program_stream, &m_mux));
     }
     void Feed(ipack& p, const Bytes& pes) {
         ipack_feed(pes.data(), static_cast<int>(pes.size()), &p);

@@ -18,8 +18,8 @@ struct Outcome {
     std::size_t readTo;
 };
 
-Outcome Convert(const Bytes& ts, int programStream = 0, std::optional<std::size_t> stopAt = {},
-                std::optional<std::size_t> failAt = {},
+Outcome Convert(const Bytes& ts, ipack_output output = ipack_output::bare_pes,
+                std::optional<std::size_t> stopAt = {}, std::optional<std::size_t> failAt = {},
                 std::optional<std::size_t> failAfterBlocks = {}) {
     MemorySource source;
     source.data = ts;
@@ -27,7 +27,7 @@ Outcome Convert(const Bytes& ts, int programStream = 0, std::optional<std::size_
     source.failAt = failAt;
     Outcome run{};
     run.sink.failAfterBlocks = failAfterBlocks;
-    run.result = convert_transport_stream(MakeIo(source, run.sink), 0, 0, programStream);
+    run.result = convert_transport_stream(MakeIo(source, run.sink), 0, 0, output);
     run.readTo = source.pos;
     return run;
 }
@@ -49,7 +49,7 @@ TEST(PidSearch, ConsumesItsBlockAndKeepsTheLastVideoPid) {
         TsPacket(0x200, true, Mpeg2Pes(0xE0, Filled(100, 1))),
         TsPacket(0x201, true, Mpeg2Pes(0xE3, Filled(100, 1)), withAdaptation),
         TsPacket(0x202, false, Mpeg2Pes(0xE0, Filled(100, 1))),  // no unit start
-        TsPacket(0x300, true, Mpeg2Pes(0xBD, Filled(100, 1))),
+        TsPacket(0x300, true, Mpeg2Pes(0xBD, Ac3Frame(0, 8, 100))),
         TsPacket(0x203, true, Mpeg2Pes(0xE0, Filled(100, 1))),  // after both are known
         NullPackets(5),
     });
@@ -70,6 +70,73 @@ TEST(PidSearch, ConsumesItsBlockAndKeepsTheLastVideoPid) {
     again.data = ts;
     EXPECT_EQ(find_stream_pids(MakeIo(again, sink), &video, &audio), ts_result::ended);
     EXPECT_EQ(again.pos, 0u);
+}
+
+// A private stream 1 PES whose header is `headerLength` bytes (a PTS, then
+// stuffing) and whose payload begins with `first`.
+Bytes PrivateStream1(const Bytes& first, int headerLength = 5) {
+    Bytes header =
+        Concat({Bytes{0x80, 0x80, static_cast<std::uint8_t>(headerLength)}, PtsField(90000),
+                Bytes(static_cast<std::size_t>(headerLength - 5), 0xFF)});
+    const Bytes payload = Concat({first, Filled(100, 2)});
+    const std::size_t length = header.size() + payload.size();
+    return Concat({Bytes{0x00, 0x00, 0x01, 0xBD, static_cast<std::uint8_t>(length >> 8),
+                         static_cast<std::uint8_t>(length & 0xFF)},
+                   header, payload});
+}
+
+// The first 1880 bytes: a private stream 1 start on 0x300, then the video and
+// an MPEG audio start. Taking the first for audio ends the search at the video.
+Bytes SearchBlockAfter(const Bytes& privateStream) {
+    return Concat({TsPacket(0x300, true, privateStream),
+                   TsPacket(kVideo, true, Mpeg2Pes(0xE0, Filled(170, 1), 0, true)),
+                   TsPacket(kAudio, true, Mpeg2Pes(0xC0, Filled(170, 2), 0)), NullPackets(7)});
+}
+
+TEST(PidSearch, DvbTeletextAndSubtitlesAreNotTakenForAudio) {
+    struct Case {
+        const char* name;
+        Bytes pes;
+        int audio;
+    };
+    const Case cases[] = {
+        // Teletext headers are stuffed to 36 bytes.
+        {"EBU teletext", PrivateStream1({0x10, 0x02}, 0x24), kAudio},
+        {"teletext, last identifier", PrivateStream1({0x1F}, 0x24), kAudio},
+        {"teletext, short header", PrivateStream1({0x12}), kAudio},
+        {"DVB subtitles", PrivateStream1({0x20, 0x00, 0x0F}), kAudio},
+        {"AC-3", PrivateStream1(Ac3Frame(0, 8, 60)), 0x300},
+        {"AC-3 with a sub-stream header", PrivateStream1({0x80, 0x01, 0x00, 0x01}), 0x300},
+        {"identifier 0x21 is not DVB data", PrivateStream1({0x21}), 0x300},
+    };
+    for (const Case& c : cases) {
+        MemorySource source;
+        source.data = SearchBlockAfter(c.pes);
+        ASSERT_EQ(source.data.size(), 1880u) << c.name;
+        CaptureSink sink;
+        int video = 0;
+        int audio = 0;
+        EXPECT_EQ(find_stream_pids(MakeIo(source, sink), &video, &audio), ts_result::ended)
+            << c.name;
+        EXPECT_EQ(video, kVideo) << c.name;
+        EXPECT_EQ(audio, c.audio) << c.name;
+    }
+}
+
+TEST(PidSearch, TeletextFirstStillGivesARecordingWithSound) {
+    const Bytes frames = Concat({FramePackets(0, kVideo, kAudio), FramePackets(1, kVideo, kAudio),
+                                 FramePackets(2, kVideo, kAudio)});
+    const Outcome withTeletext =
+        Convert(Concat({SearchBlockAfter(PrivateStream1({0x10}, 0x24)), frames}),
+                ipack_output::program_stream);
+    // The same with nothing in the teletext packet's place.
+    const Outcome without =
+        Convert(Concat({SearchBlockAfter({}), frames}), ipack_output::program_stream);
+    ASSERT_EQ(withTeletext.result, ts_result::ended);
+    const Bytes out = withTeletext.sink.All();
+    const Bytes audioStart = {0x00, 0x00, 0x01, 0xC0};
+    EXPECT_NE(std::search(out.begin(), out.end(), audioStart.begin(), audioStart.end()), out.end());
+    EXPECT_EQ(out, without.sink.All());
 }
 
 TEST(PidSearch, EndsWithNothingWrittenWhenAStreamNeverStarts) {
@@ -197,7 +264,7 @@ TEST(TsReader, StopEndsTheLoopBeforeTheBlockIsHandled) {
     // Reads: 1880 (search), 188 (alignment), 1692, then 1880 each.
     const std::size_t handled = 1880 + 188 + 1692 + 1880;
     const Outcome full = Convert(ts);
-    const Outcome stopped = Convert(ts, 0, handled + 1);
+    const Outcome stopped = Convert(ts, ipack_output::bare_pes, handled + 1);
     EXPECT_EQ(stopped.result, ts_result::stopped);
     EXPECT_EQ(stopped.readTo, handled + 1880);
 
@@ -219,11 +286,11 @@ TEST(TsReader, NoSyncByteWhereTheConversionBeginsIsNotATs) {
 TEST(TsReader, ReadAndWriteFailuresEndTheConversionAsFailures) {
     const Bytes ts = SyntheticTs(6);
     for (const std::size_t at : {std::size_t{100}, std::size_t{1880 + 50}, std::size_t{9000}}) {
-        const Outcome run = Convert(ts, 0, {}, at);
+        const Outcome run = Convert(ts, ipack_output::bare_pes, {}, at);
         EXPECT_EQ(run.result, ts_result::read_error) << at;
         EXPECT_FALSE(ts_result_ok(run.result));
     }
-    const Outcome run = Convert(ts, 1, {}, {}, 3);
+    const Outcome run = Convert(ts, ipack_output::program_stream, {}, {}, 3);
     EXPECT_EQ(run.result, ts_result::write_error);
     EXPECT_EQ(run.sink.blocks.size(), 3u);
     EXPECT_EQ(run.sink.refused, 1);  // nothing is tried after the first refusal
@@ -234,10 +301,10 @@ TEST(TsReader, EveryProgramStreamStartsWithThePackAndSystemHeader) {
     std::uint8_t expected[32];
     // The first video output packet fills up before any audio packet is
     // complete, so the rate is the video's alone; its PES has PTS 90000.
-    ps_pack_header(expected, 86400, 15000, 1, 0, 0, 1, 1, 1, 0xC0, 0, 64, 0xE0, 1, 460);
+    ps_pack_header(expected, 86400, 15000, &kConversionSystemHeader);
     Bytes outputs[2];
     for (Bytes& out : outputs) {
-        const Outcome run = Convert(ts, 1);
+        const Outcome run = Convert(ts, ipack_output::program_stream);
         ASSERT_EQ(run.result, ts_result::ended);
         out = run.sink.All();
         ASSERT_GT(out.size(), 32u);
@@ -294,7 +361,7 @@ TEST(TsReader, BlocksLentInPlaceGiveWhatReadBlocksGive) {
         {"search ends with the data", Bytes(ts.begin(), ts.begin() + 1000), {}, {}},
     };
     for (const Case& c : cases) {
-        const Outcome read = Convert(c.ts, 1, c.stopAt, c.failAt);
+        const Outcome read = Convert(c.ts, ipack_output::program_stream, c.stopAt, c.failAt);
 
         LendingSource lending;
         lending.memory.data = c.ts;
@@ -305,7 +372,7 @@ TEST(TsReader, BlocksLentInPlaceGiveWhatReadBlocksGive) {
         io.read = &LendingSource::Read;
         io.borrow = &LendingSource::Lend;
         io.read_ctx = &lending;
-        const ts_result result = convert_transport_stream(io, 0, 0, 1);
+        const ts_result result = convert_transport_stream(io, 0, 0, ipack_output::program_stream);
 
         EXPECT_EQ(result, read.result) << c.name;
         EXPECT_EQ(sink.blocks, read.sink.blocks) << c.name;

@@ -211,14 +211,28 @@ Bytes SearchBlock(int videoPid, int audioPid) {
     return block;
 }
 
+namespace {
+
+Bytes AudioPes(std::int64_t pts) {
+    return Mpeg2Pes(0xC0, Concat({MpegAudioHeader(2, 10, 1), Filled(572, 3)}), pts);
+}
+
+Bytes VideoPes(int frame, std::int64_t pts) {
+    return Mpeg2Pes(0xE0,
+                    Concat({SequenceHeader(720, 576, 2, 3, 6000000),
+                            Filled(3000, static_cast<std::uint8_t>(frame))}),
+                    pts, true);
+}
+
+std::int64_t FramePts(int frame) {
+    return 90000 + 3600LL * frame;
+}
+
+}  // namespace
+
 Bytes FramePackets(int frame, int videoPid, int audioPid) {
-    const std::int64_t pts = 90000 + 3600LL * frame;
-    const Bytes video = Mpeg2Pes(0xE0,
-                                 Concat({SequenceHeader(720, 576, 2, 3, 6000000),
-                                         Filled(3000, static_cast<std::uint8_t>(frame))}),
-                                 pts, true);
-    const Bytes audio = Mpeg2Pes(0xC0, Concat({MpegAudioHeader(2, 10, 1), Filled(572, 3)}), pts);
-    return Concat({Packetize(videoPid, video), Packetize(audioPid, audio)});
+    return Concat({Packetize(videoPid, VideoPes(frame, FramePts(frame))),
+                   Packetize(audioPid, AudioPes(FramePts(frame)))});
 }
 
 Bytes SyntheticTs(int frames, int videoPid, int audioPid) {
@@ -228,6 +242,47 @@ Bytes SyntheticTs(int frames, int videoPid, int audioPid) {
         ts.insert(ts.end(), packets.begin(), packets.end());
     }
     return ts;
+}
+
+Bytes H264Ts(int frames, int videoPid, int audioPid) {
+    Bytes ts = SearchBlock(videoPid, audioPid);
+    for (int f = 0; f < frames; ++f) {
+        const Bytes units = Concat({Bytes{0x00, 0x00, 0x00, 0x01, 0x09, 0xF0},  // delimiter
+                                    Bytes{0x00, 0x00, 0x00, 0x01, 0x67, 0x64, 0x00, 0x1F},  // SPS
+                                    Bytes{0x00, 0x00, 0x00, 0x01, 0x65},  // a slice
+                                    Filled(3000, static_cast<std::uint8_t>(f))});
+        ts = Concat({ts, Packetize(videoPid, Mpeg2Pes(0xE0, units, FramePts(f), true)),
+                     Packetize(audioPid, AudioPes(FramePts(f)))});
+    }
+    return ts;
+}
+
+Bytes AudioOnlyTs(int frames, int audioPid) {
+    Bytes ts;
+    for (int f = 0; f < frames; ++f) {
+        ts = Concat({ts, Packetize(audioPid, AudioPes(FramePts(f)))});
+    }
+    return ts;
+}
+
+Bytes VideoOnlyTs(int frames, int videoPid) {
+    Bytes ts;
+    for (int f = 0; f < frames; ++f) {
+        ts = Concat({ts, Packetize(videoPid, VideoPes(f, FramePts(f)))});
+    }
+    return ts;
+}
+
+Bytes Garbage(int size, std::uint32_t seed) {
+    Bytes b(static_cast<std::size_t>(size));
+    std::uint32_t x = seed | 1;
+    for (std::uint8_t& byte : b) {
+        x ^= x << 13;  // xorshift32
+        x ^= x >> 17;
+        x ^= x << 5;
+        byte = static_cast<std::uint8_t>(x >> 24);
+    }
+    return b;
 }
 
 Bytes AvrHeader(int streamOffset) {

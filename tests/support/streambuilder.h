@@ -92,5 +92,13 @@ Bytes SearchBlock(int videoPid, int audioPid);
 Bytes FramePackets(int frame, int videoPid, int audioPid);
 // A whole transport stream: the search block, then `frames` frames.
 Bytes SyntheticTs(int frames, int videoPid = 0x100, int audioPid = 0x101);
+// Streams that convert to nothing: H.264-like video (access unit delimiters
+// and NAL units, no sequence header) with MPEG audio; MPEG audio alone (a radio
+// recording); MPEG-2 video alone.
+Bytes H264Ts(int frames, int videoPid = 0x100, int audioPid = 0x101);
+Bytes AudioOnlyTs(int frames, int audioPid = 0x101);
+Bytes VideoOnlyTs(int frames, int videoPid = 0x100);
+// Bytes with no structure, the same for the same seed.
+Bytes Garbage(int size, std::uint32_t seed);
 // The 134-byte recording header with the given stream offset.
 Bytes AvrHeader(int streamOffset = 134);
