@@ -10,7 +10,10 @@ const platform::MenuTemplate& MainMenu();              // 129
 const platform::ToolbarTemplate& MainToolbar();        // 135
 const platform::ToolbarTemplate& SpareToolbar();       // 136, not loaded
 const platform::AcceleratorTable& MainAccelerators();  // 129
+const platform::DialogTemplate& NewFolderDialog();     // 142
+const platform::DialogTemplate& RenameDialog();        // 144
 const platform::DialogTemplate& OnRefreshDialog();     // 159
+const platform::DialogTemplate& PvrInfoDialog();       // 160
 const platform::DialogTemplate& AboutDialog();         // 161
 
 // What a screen reader says for a toolbar button (the buttons carry no tool

@@ -70,6 +70,9 @@ public:
     void OnCommand(UINT id);
     // The handler of a command id; nullptr for an id nobody handles.
     static CommandHandler FindCommandHandler(UINT id);
+    // A name a new folder or a renamed file or folder may take: not "." or
+    // "..", and holding no "\" or "/".
+    static bool IsUsableName(const std::string& name);
 
     // ---- Services ----
     void SetStatusText(const std::string& text);
@@ -143,6 +146,16 @@ private:
     void RefreshDestination();
     void ActivatePane(int step);
     Pane PaneWithFocus() const;
+
+    // The file commands' parts.
+    void DeletePvrFolder();
+    void DeletePcFolder();
+    void DeleteSelectedFiles(bool pvr);
+    bool AskYesNo(const std::string& question);
+    void ShowStop(const std::string& text);
+    // False, after telling the user, for a name that would address another
+    // folder: one holding "\" or "/", or "." or "..".
+    bool CheckName(const std::string& name);
 
     // Members in the order the window builds on them.
     QSplitter* m_splitter = nullptr;  // rows; each row a splitter of two columns
