@@ -56,6 +56,9 @@ constexpr const char* kRemoveAllQuestion =
 constexpr const char* kRemoveFileQuestion = "Are you sure remove the file?\n";
 constexpr const char* kCannotRemove = "\nIt can't be removed.";
 constexpr const char* kCannotCreate = "The directory cannot be created.\n";
+// A PC rename that fails says so as a PVR one does: the name in the pane would
+// otherwise be the only sign.
+constexpr const char* kRenameFailed = "Error occurred.";
 constexpr const char* kSelectFileText =
     "Please select a file you want to delete.\nYou should select a file at least.";
 
@@ -508,6 +511,12 @@ bool IsProtectedPvrFolder(const std::string& path) {
     return CSTBTreeView::IsPvrRoot(path) || CSTBTreeView::IsSystemFolder(path);
 }
 
+// A name a new folder or a renamed file or folder may take: one holding "\"
+// or "/", or "." or "..", would address another folder than the one shown.
+bool IsUsableName(const std::string& name) {
+    return name != "." && name != ".." && name.find_first_of("\\/") == std::string::npos;
+}
+
 }  // namespace
 
 bool CMainFrame::AskYesNo(const std::string& question) {
@@ -518,16 +527,10 @@ void CMainFrame::ShowStop(const std::string& text) {
     AppMessageBox(GetSafeHwnd(), text, MB_ICONSTOP);
 }
 
-bool CMainFrame::IsUsableName(const std::string& name) {
-    return name != "." && name != ".." && name.find_first_of("\\/") == std::string::npos;
-}
-
 bool CMainFrame::CheckName(const std::string& name) {
     if (IsUsableName(name)) {
         return true;
     }
-    // Such a name would address another folder than the one the user sees:
-    // the parent, or a place further down or elsewhere.
     ShowStop("The name \"" + name +
              "\" cannot be used.\nA name must not contain \"\\\" or \"/\", and must not be "
              "\".\" or \"..\".");
@@ -583,10 +586,11 @@ void CMainFrame::OnRename() {
                 return;
             }
             const std::string newPath = parent + "\\" + dialog.GetName();
+            // The PVR tree reports its own failure.
             if (pvr) {
                 m_stbTree->RenameFolder(path, newPath);
-            } else {
-                m_hostTree->RenameFolder(path, newPath);
+            } else if (!m_hostTree->RenameFolder(path, newPath)) {
+                ShowStop(kRenameFailed);
             }
             return;
         }
@@ -612,8 +616,8 @@ void CMainFrame::OnRename() {
             }
             if (pvr) {
                 m_stbFileList->RenameFile(folder + name, folder + dialog.GetName());
-            } else {
-                m_hostFileList->RenameFile(folder + name, folder + dialog.GetName());
+            } else if (!m_hostFileList->RenameFile(folder + name, folder + dialog.GetName())) {
+                ShowStop(kRenameFailed);
             }
             return;
         }

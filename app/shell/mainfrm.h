@@ -70,9 +70,6 @@ public:
     void OnCommand(UINT id);
     // The handler of a command id; nullptr for an id nobody handles.
     static CommandHandler FindCommandHandler(UINT id);
-    // A name a new folder or a renamed file or folder may take: not "." or
-    // "..", and holding no "\" or "/".
-    static bool IsUsableName(const std::string& name);
 
     // ---- Services ----
     void SetStatusText(const std::string& text);

@@ -289,6 +289,15 @@ TEST_F(PcCommands, RenameOffersTheFolderOrTheFirstSelectedFile) {
     EXPECT_EQ(preset, "Clips");
     EXPECT_TRUE(fs::exists(C() + "/Work/Films/x.avr"));
     EXPECT_EQ(Children("C:\\Work"), (std::vector<std::string>{"Films"}));
+    // A folder of the new name exists: the rename fails and says so.
+    m_env.Drives().MakeFolder("Work/Taken");
+    QueueNameAnswer(m_env.User(), "taken");
+    Command(ID_TB_RENAME);
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0].text, "Error occurred.");
+    EXPECT_EQ(Boxes()[0].type, MB_ICONSTOP);
+    EXPECT_TRUE(fs::exists(C() + "/Work/Films/x.avr"));
+    m_env.User().ClearHistory();
 
     // Several files selected: only the first is offered and renamed.
     FocusFolder("C:\\Work");
@@ -299,6 +308,17 @@ TEST_F(PcCommands, RenameOffersTheFolderOrTheFirstSelectedFile) {
     EXPECT_TRUE(fs::exists(C() + "/Work/tune.mp3"));
     EXPECT_TRUE(fs::exists(C() + "/Work/c.avr"));
     EXPECT_EQ(Rows(), (std::vector<std::string>{"a.avr", "tune.mp3", "c.avr"}));
+
+    // A name that is taken: the rename fails, nothing is lost, and the user is told.
+    FocusFiles({"c.avr"});
+    QueueNameAnswer(m_env.User(), "A.AVR");
+    Command(ID_FILE_RENAME);
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0].text, "Error occurred.");
+    EXPECT_EQ(Boxes()[0].type, MB_ICONSTOP);
+    EXPECT_TRUE(fs::exists(C() + "/Work/c.avr"));
+    EXPECT_TRUE(fs::exists(C() + "/Work/a.avr"));
+    m_env.User().ClearHistory();
 
     // A name with a separator would move the file elsewhere: refused.
     FocusFiles({"a.avr"});
