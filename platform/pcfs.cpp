@@ -677,9 +677,122 @@ bool RemoveDirectory(std::string_view pcPath) {
     if (isRoot) {
         return Fail(EBUSY);  // an empty drive folder would otherwise vanish
     }
+    // The tree shows a link to a folder as a folder; removing it removes the
+    // link, as removing a junction does, and never the folder it leads to.
+    struct stat st {};
+    if (lstat(host->c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (stat(host->c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+            return Fail(ENOTDIR);
+        }
+        if (unlink(host->c_str()) != 0) {
+            return Fail(errno);
+        }
+        return true;
+    }
     if (rmdir(host->c_str()) != 0) {
         return Fail(errno);
     }
+    return true;
+}
+
+namespace {
+
+// Empties the folder open as dirFd (the fd is taken over). Every step works
+// relative to an open folder and opens nothing through a link, so a folder
+// swapped for a link half-way through cannot lead the removal out of the tree.
+// Folders on another device than `device` are mount points: not entered.
+bool EmptyFolderAt(int dirFd, dev_t device) {
+    DIR* dir = fdopendir(dirFd);
+    if (dir == nullptr) {
+        const int error = errno;
+        close(dirFd);
+        return Fail(error);
+    }
+    const int fd = dirfd(dir);
+    // Names first: removing while reading may skip entries.
+    std::vector<std::string> names;
+    while (const dirent* de = readdir(dir)) {
+        const std::string_view name = de->d_name;
+        if (name != "." && name != "..") {
+            names.emplace_back(name);
+        }
+    }
+    bool ok = true;
+    int error = 0;
+    const auto failed = [&ok, &error](int code) {
+        ok = false;
+        error = code;
+    };
+    for (const std::string& name : names) {
+        struct stat st {};
+        if (fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno != ENOENT) {
+                failed(errno);
+            }
+            continue;
+        }
+        if (!S_ISDIR(st.st_mode)) {
+            // Files and links alike: unlinking a link leaves its target alone.
+            if (unlinkat(fd, name.c_str(), 0) != 0 && errno != ENOENT) {
+                failed(errno);
+            }
+            continue;
+        }
+        if (st.st_dev != device) {
+            failed(EXDEV);
+            continue;
+        }
+        const int child = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat opened {};
+        if (child < 0 || fstat(child, &opened) != 0 || opened.st_ino != st.st_ino ||
+            opened.st_dev != st.st_dev) {
+            failed(child < 0 ? errno : EAGAIN);
+            if (child >= 0) {
+                close(child);
+            }
+            continue;
+        }
+        if (!EmptyFolderAt(child, device)) {
+            failed(t_lastError);
+            continue;
+        }
+        if (unlinkat(fd, name.c_str(), AT_REMOVEDIR) != 0) {
+            failed(errno);
+        }
+    }
+    closedir(dir);
+    return ok || Fail(error);
+}
+
+}  // namespace
+
+bool RemoveFolderContents(std::string_view pcPath) {
+    bool isRoot = false;
+    auto host = HostOf(pcPath, &isRoot);
+    if (!host) {
+        return false;
+    }
+    if (isRoot) {
+        return Fail(EBUSY);  // never a whole drive
+    }
+    struct stat st {};
+    if (lstat(host->c_str(), &st) != 0) {
+        return Fail(errno);
+    }
+    if (S_ISLNK(st.st_mode)) {
+        return true;  // the contents belong to the link's target
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        return Fail(ENOTDIR);
+    }
+    const int fd = open(host->c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        return Fail(errno);
+    }
+    if (!EmptyFolderAt(fd, st.st_dev)) {
+        return false;
+    }
+    t_lastError = 0;
     return true;
 }
 

@@ -97,8 +97,16 @@ bool FolderExists(std::string_view pcPath);
 
 // Fails when the folder (in any case) exists or its parent does not.
 bool CreateDirectory(std::string_view pcPath);
-// Removes an empty folder only.
+// Removes an empty folder only. A link to a folder is removed as a link; its
+// target is not touched.
 bool RemoveDirectory(std::string_view pcPath);
+// Empties a folder, depth first, so that RemoveDirectory can take it. A link
+// inside it, to a file or to a folder, is removed as a link and never followed,
+// and another file system mounted inside it is not entered: nothing outside the
+// folder is touched. Goes on past a failure; false when anything could not be
+// removed. A folder that is itself a link has no contents of its own. A drive
+// root is refused.
+bool RemoveFolderContents(std::string_view pcPath);
 // Renames a file or a folder; fails when the new name already exists rather than
 // replacing it. A change of case only is a rename like any other.
 bool MoveFile(std::string_view oldPcPath, std::string_view newPcPath);

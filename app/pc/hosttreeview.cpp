@@ -165,17 +165,20 @@ bool CHostTreeView::RemoveFolder(const std::string& path) {
     return true;
 }
 
-void CHostTreeView::RenameFolder(const std::string& oldPath, const std::string& newPath) {
+bool CHostTreeView::RenameFolder(const std::string& oldPath, const std::string& newPath) {
     const std::string newName =
         QString::fromStdString(WithoutTrailingBackslash(newPath)).section('\\', -1).toStdString();
-    if (!platform::MoveFile(oldPath, newPath) || m_tree == nullptr) {
-        return;
+    if (!platform::MoveFile(oldPath, newPath)) {
+        return false;
+    }
+    if (m_tree == nullptr) {
+        return true;
     }
     // The renamed folder's own item, found by its path: a folder of the same
     // name elsewhere (on another drive, say) keeps its label.
     HTREEITEM item = m_tree->FindItemByPath(oldPath);
     if (item == nullptr || !ItemHasPath(*m_tree, item, oldPath)) {
-        return;
+        return true;
     }
     m_tree->SetItemText(item, newName);
     // The list names its rows' folder by path; if that folder was the renamed
@@ -184,6 +187,7 @@ void CHostTreeView::RenameFolder(const std::string& oldPath, const std::string& 
     if (selected != nullptr && CTreeCtrlX::IsSelfOrAncestor(item, selected)) {
         Refresh();
     }
+    return true;
 }
 
 bool CHostTreeView::IsDriveRoot(const std::string& path) {

@@ -56,8 +56,8 @@ public:
     // Only an empty folder can be removed.
     bool RemoveFolder(const std::string& path);
     // Retitles the renamed folder's own item (found by its path); nothing
-    // changes when the rename fails.
-    void RenameFolder(const std::string& oldPath, const std::string& newPath);
+    // changes when the rename fails, and the result is false.
+    bool RenameFolder(const std::string& oldPath, const std::string& newPath);
 
     // True for a drive root (C:, C:\, c:\) and for the empty path.
     static bool IsDriveRoot(const std::string& path);

@@ -1,4 +1,5 @@
 #include <array>
+#include <cstdint>
 
 #include "app/res/resources.h"
 
@@ -97,6 +98,65 @@ constexpr platform::DialogTemplate kXferMode{IDD_XFERMODE,
                                              ds::Popup | ds::Caption | ds::SysMenu | ds::ModalFrame,
                                              kXferModeControls};
 
+constexpr std::uint32_t kModalStyle = ds::Popup | ds::Caption | ds::SysMenu | ds::ModalFrame;
+
+// The name dialogs of the file commands.
+constexpr std::array kNewFolderControls{
+    ControlTemplate(ControlKind::Static, -1, "New folder", 7, 7, 166, 8),
+    ControlTemplate(ControlKind::Edit, IDC_NEWFOLDER_NAME, "", 7, 18, 166, 13,
+                    cs::Border | cs::AutoHScroll),
+    ControlTemplate(ControlKind::DefPushButton, IDC_NAME_OK, "&OK", 66, 38, 50, 14, cs::Group),
+    ControlTemplate(ControlKind::PushButton, IDC_NAME_CANCEL, "&Cancel", 123, 38, 50, 14),
+};
+
+constexpr platform::DialogTemplate kNewFolder{
+    IDD_NEWFOLDER, "New Folder", "Arial", 10, 180, 59, kModalStyle, kNewFolderControls};
+
+constexpr std::array kRenameControls{
+    ControlTemplate(ControlKind::Static, -1, "Reassign a file or directory name", 7, 7, 166, 8),
+    ControlTemplate(ControlKind::Edit, IDC_RENAME_NAME, "", 7, 18, 166, 13,
+                    cs::Border | cs::AutoHScroll),
+    ControlTemplate(ControlKind::DefPushButton, IDC_NAME_OK, "&OK", 66, 38, 50, 14, cs::Group),
+    ControlTemplate(ControlKind::PushButton, IDC_NAME_CANCEL, "&Cancel", 123, 38, 50, 14),
+};
+
+constexpr platform::DialogTemplate kRename{IDD_RENAME, "Rename", "Arial",     10,
+                                           180,        59,       kModalStyle, kRenameControls};
+
+// What the PVR reported about itself, and how full its disk is.
+constexpr std::array kPvrInfoControls{
+    ControlTemplate(ControlKind::GroupBox, -1, "Model", 7, 4, 206, 74),
+    ControlTemplate(ControlKind::Static, -1, "Model", 14, 17, 52, 8),
+    ControlTemplate(ControlKind::Edit, IDC_INFO_MODEL, "", 70, 15, 136, 12, cs::Disabled),
+    ControlTemplate(ControlKind::Static, -1, "Company", 14, 32, 52, 8),
+    ControlTemplate(ControlKind::Edit, IDC_INFO_COMPANY, "", 70, 30, 136, 12, cs::Disabled),
+    ControlTemplate(ControlKind::Static, -1, "SW Version", 14, 47, 52, 8),
+    ControlTemplate(ControlKind::Edit, IDC_INFO_SW_VERSION, "", 70, 45, 136, 12, cs::Disabled),
+    ControlTemplate(ControlKind::Static, -1, "HW Version", 14, 62, 52, 8),
+    ControlTemplate(ControlKind::Edit, IDC_INFO_HW_VERSION, "", 70, 60, 136, 12, cs::Disabled),
+    ControlTemplate(ControlKind::GroupBox, -1, "USB", 7, 81, 206, 26),
+    ControlTemplate(ControlKind::RadioButton, IDC_INFO_LOW_SPEED, "Low-speed", 14, 92, 60, 10,
+                    cs::Group),
+    ControlTemplate(ControlKind::RadioButton, IDC_INFO_FULL_SPEED, "Full-speed", 80, 92, 60, 10),
+    ControlTemplate(ControlKind::RadioButton, IDC_INFO_HIGH_SPEED, "High-speed", 146, 92, 60, 10),
+    ControlTemplate(ControlKind::GroupBox, -1, "PVR HDD", 7, 110, 206, 72),
+    ControlTemplate(ControlKind::Static, -1, "Free", 14, 123, 40, 8),
+    ControlTemplate(ControlKind::Static, IDC_INFO_FREE, "100,000,000,000 Bytes", 60, 123, 146, 8,
+                    cs::Right),
+    ControlTemplate(ControlKind::Static, -1, "Total", 14, 135, 40, 8),
+    ControlTemplate(ControlKind::Static, IDC_INFO_TOTAL, "100,000,000,000 Bytes", 60, 135, 146, 8,
+                    cs::Right),
+    ControlTemplate(ControlKind::Static, IDC_INFO_USED_CAPTION, "Used Space", 14, 149, 192, 8,
+                    cs::Center),
+    ControlTemplate(ControlKind::Static, IDC_INFO_USED_BAR, "50%", 34, 161, 150, 12, cs::Center),
+    ControlTemplate(ControlKind::Static, -1, "0%", 14, 163, 18, 8),
+    ControlTemplate(ControlKind::Static, -1, "100%", 186, 163, 20, 8, cs::Right),
+    ControlTemplate(ControlKind::DefPushButton, IDOK, "&Close", 85, 187, 50, 14, cs::Group),
+};
+
+constexpr platform::DialogTemplate kPvrInfo{IDD_PVRINFO, "PVR informations", "Arial", 10, 220, 207,
+                                            kModalStyle, kPvrInfoControls};
+
 }  // namespace
 
 const platform::DialogTemplate& TransferDialog() {
@@ -105,6 +165,18 @@ const platform::DialogTemplate& TransferDialog() {
 
 const platform::DialogTemplate& XferModeDialog() {
     return kXferMode;
+}
+
+const platform::DialogTemplate& NewFolderDialog() {
+    return kNewFolder;
+}
+
+const platform::DialogTemplate& RenameDialog() {
+    return kRename;
+}
+
+const platform::DialogTemplate& PvrInfoDialog() {
+    return kPvrInfo;
 }
 
 const platform::DialogTemplate& OnRefreshDialog() {

@@ -22,7 +22,10 @@ constexpr int IDR_TOOLBAR_SPARE = 136;
 
 constexpr int IDD_TRANSFER = 141;
 constexpr int IDD_XFERMODE = 145;
+constexpr int IDD_NEWFOLDER = 142;
+constexpr int IDD_RENAME = 144;
 constexpr int IDD_ONREFRESH = 159;
+constexpr int IDD_PVRINFO = 160;
 constexpr int IDD_ABOUTBOX = 161;
 
 // Strings.
@@ -31,6 +34,10 @@ constexpr UINT IDS_STATUS_PANE = 101;  // the status bar's one indicator
 constexpr UINT IDS_APP_TITLE = 61205;
 
 // Controls.
+constexpr int IDC_NEWFOLDER_NAME = 1010;
+constexpr int IDC_NAME_OK = 1011;      // the name dialogs' OK
+constexpr int IDC_NAME_CANCEL = 1012;  // and Cancel
+constexpr int IDC_RENAME_NAME = 1013;
 constexpr int IDC_REFRESH_STATUS = 1017;
 // The transfer progress dialog.
 constexpr int IDC_TRANSFER_PLACEHOLDER = 1003;
@@ -52,6 +59,17 @@ constexpr int IDC_XFER_MESSAGE = 1017;
 constexpr int IDC_XFER_OVERWRITE_ALL = 1018;
 constexpr int IDC_XFER_RESUME_ALL = 1019;
 constexpr int IDC_ABOUT_VERSION = 1029;
+constexpr int IDC_INFO_MODEL = 1040;
+constexpr int IDC_INFO_COMPANY = 1041;
+constexpr int IDC_INFO_SW_VERSION = 1042;
+constexpr int IDC_INFO_HW_VERSION = 1043;
+constexpr int IDC_INFO_LOW_SPEED = 1046;
+constexpr int IDC_INFO_FULL_SPEED = 1047;
+constexpr int IDC_INFO_FREE = 1048;
+constexpr int IDC_INFO_HIGH_SPEED = 1049;
+constexpr int IDC_INFO_TOTAL = 1050;
+constexpr int IDC_INFO_USED_BAR = 1051;  // placeholder the used-space bar covers
+constexpr int IDC_INFO_USED_CAPTION = 1052;
 
 // Toolbar images (the toolbar bitmap, one id per button picture).
 constexpr int IDB_TB_NEW_FOLDER = 13500;

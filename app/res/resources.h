@@ -12,7 +12,10 @@ const platform::ToolbarTemplate& SpareToolbar();       // 136, not loaded
 const platform::AcceleratorTable& MainAccelerators();  // 129
 const platform::DialogTemplate& TransferDialog();      // 141
 const platform::DialogTemplate& XferModeDialog();      // 145
+const platform::DialogTemplate& NewFolderDialog();     // 142
+const platform::DialogTemplate& RenameDialog();        // 144
 const platform::DialogTemplate& OnRefreshDialog();     // 159
+const platform::DialogTemplate& PvrInfoDialog();       // 160
 const platform::DialogTemplate& AboutDialog();         // 161
 
 // What a screen reader says for a toolbar button (the buttons carry no tool

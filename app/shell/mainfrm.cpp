@@ -1,7 +1,9 @@
 #include "app/shell/mainfrm.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <vector>
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -14,6 +16,9 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
+#include "app/dialogs/newfolderdlg.h"
+#include "app/dialogs/pvrinfodlg.h"
+#include "app/dialogs/renamedlg.h"
 #include "app/pc/hostfilelistview.h"
 #include "app/pc/hosttreeview.h"
 #include "app/pvr/stbfilelistview.h"
@@ -25,6 +30,7 @@
 #include "app/shell/tavrixdoc.h"
 #include "app/shell/usermessages.h"
 #include "app/transfer/transfercommands.h"
+#include "platform/pcfs.h"
 #include "platform/registry.h"
 #include "platform/templates.h"
 #include "platform/trace.h"
@@ -40,6 +46,22 @@ constexpr std::size_t kLastPathBuffer = 260;
 constexpr const char* kNoDeviceText =
     "No device is attached!\nCheck whether USB cable is connected properly or PVR is under "
     "electric power.";
+
+// The file commands' texts.
+constexpr const char* kRemoveFolderQuestion = "Are you sure remove directory?\n";
+constexpr const char* kNotEmptyQuestion =
+    "The directory is not empty!\nDo you really \t\t\t\twant to remove the directory including "
+    "any file(s) or \t\t\t\tsub-directory(s)?\n";
+constexpr const char* kRemoveAllQuestion =
+    "Do you want to remove ALL of selected files WITHOUT CONFIRM?";
+constexpr const char* kRemoveFileQuestion = "Are you sure remove the file?\n";
+constexpr const char* kCannotRemove = "\nIt can't be removed.";
+constexpr const char* kCannotCreate = "The directory cannot be created.\n";
+// A PC rename that fails says so as a PVR one does: the name in the pane would
+// otherwise be the only sign.
+constexpr const char* kRenameFailed = "Error occurred.";
+constexpr const char* kSelectFileText =
+    "Please select a file you want to delete.\nYou should select a file at least.";
 
 struct CommandEntry {
     UINT id;
@@ -485,19 +507,237 @@ void CMainFrame::RefreshDestination() {
     }
 }
 
+// ---- File commands ---------------------------------------------------------------------------
+
+namespace {
+
+bool IsProtectedPvrFolder(const std::string& path) {
+    return CSTBTreeView::IsPvrRoot(path) || CSTBTreeView::IsSystemFolder(path);
+}
+
+// A name a new folder or a renamed file or folder may take: one holding "\"
+// or "/", or "." or "..", would address another folder than the one shown.
+bool IsUsableName(const std::string& name) {
+    return name != "." && name != ".." && name.find_first_of("\\/") == std::string::npos;
+}
+
+}  // namespace
+
+bool CMainFrame::AskYesNo(const std::string& question) {
+    return AppMessageBox(GetSafeHwnd(), question, MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+void CMainFrame::ShowStop(const std::string& text) {
+    AppMessageBox(GetSafeHwnd(), text, MB_ICONSTOP);
+}
+
+bool CMainFrame::CheckName(const std::string& name) {
+    if (IsUsableName(name)) {
+        return true;
+    }
+    ShowStop("The name \"" + name +
+             "\" cannot be used.\nA name must not contain \"\\\" or \"/\", and must not be "
+             "\".\" or \"..\".");
+    return false;
+}
+
+void CMainFrame::OnNewFolder() {
+    const Pane pane = GetActiveTreePane();
+    if (pane == Pane::None) {
+        return;
+    }
+    const bool pvr = pane == Pane::StbTree;
+    std::string folder;
+    const bool found =
+        pvr ? m_stbTree->GetCurrentFolder(folder) : m_hostTree->GetCurrentFolder(folder);
+    if (!found || folder.empty()) {
+        return;
+    }
+    CNewFolderDlg dialog(this);
+    if (dialog.DoModal() == 0 || !CheckName(dialog.GetName())) {
+        return;
+    }
+    const std::string path = folder + dialog.GetName();
+    const bool made = pvr ? m_stbTree->MakeFolder(path) : m_hostTree->MakeFolder(path);
+    if (!made) {
+        ShowStop(kCannotCreate + path);
+    }
+    TRACE(pvr ? "STB.......%s\n" : "PC.......%s\n", path.c_str());
+}
+
+void CMainFrame::OnRename() {
+    const Pane pane = GetActivePane();
+    switch (pane) {
+        case Pane::StbTree:
+        case Pane::HostTree: {
+            const bool pvr = pane == Pane::StbTree;
+            std::string path;
+            if (!(pvr ? m_stbTree->GetCurrentFolder(path) : m_hostTree->GetCurrentFolder(path))) {
+                path.clear();
+            }
+            if (pvr ? IsProtectedPvrFolder(path) : CHostTreeView::IsDriveRoot(path)) {
+                return;
+            }
+            if (path.back() == '\\') {
+                path.pop_back();
+            }
+            const std::size_t slash = path.rfind('\\');
+            const std::string oldName = slash == std::string::npos ? path : path.substr(slash + 1);
+            const std::string parent =
+                slash == std::string::npos ? std::string() : path.substr(0, slash);
+            CRenameDlg dialog(this);
+            if (dialog.DoModal(oldName) == 0 || !CheckName(dialog.GetName())) {
+                return;
+            }
+            const std::string newPath = parent + "\\" + dialog.GetName();
+            // The PVR tree reports its own failure.
+            if (pvr) {
+                m_stbTree->RenameFolder(path, newPath);
+            } else if (!m_hostTree->RenameFolder(path, newPath)) {
+                ShowStop(kRenameFailed);
+            }
+            return;
+        }
+        case Pane::StbFileList:
+        case Pane::HostFileList: {
+            const bool pvr = pane == Pane::StbFileList;
+            std::string folder;
+            if (!(pvr ? m_stbTree->GetCurrentFolder(folder)
+                      : m_hostTree->GetCurrentFolder(folder))) {
+                folder.clear();
+            }
+            // Only the first selected file is offered, whatever else is selected.
+            std::string name;
+            const bool any =
+                pvr ? m_stbFileList->BeginSelection() && m_stbFileList->GetNextSelected(name)
+                    : m_hostTree->BeginSelection() && m_hostTree->GetNextSelected(name);
+            if (!any) {
+                return;
+            }
+            CRenameDlg dialog(this);
+            if (dialog.DoModal(name) == 0 || !CheckName(dialog.GetName())) {
+                return;
+            }
+            if (pvr) {
+                m_stbFileList->RenameFile(folder + name, folder + dialog.GetName());
+            } else if (!m_hostFileList->RenameFile(folder + name, folder + dialog.GetName())) {
+                ShowStop(kRenameFailed);
+            }
+            return;
+        }
+        case Pane::None:
+            AppMessageBox(GetSafeHwnd(), kSelectFileText, MB_OK);
+            return;
+    }
+}
+
+void CMainFrame::OnDelete() {
+    switch (GetActivePane()) {
+        case Pane::StbTree:
+            DeletePvrFolder();
+            return;
+        case Pane::HostTree:
+            DeletePcFolder();
+            return;
+        case Pane::StbFileList:
+            DeleteSelectedFiles(true);
+            return;
+        case Pane::HostFileList:
+            DeleteSelectedFiles(false);
+            return;
+        case Pane::None:
+            AppMessageBox(GetSafeHwnd(), kSelectFileText, MB_OK);
+            return;
+    }
+}
+
+void CMainFrame::DeletePvrFolder() {
+    std::string folder;
+    if (!m_stbTree->GetCurrentFolder(folder)) {
+        folder.clear();
+    }
+    if (IsProtectedPvrFolder(folder) || !AskYesNo(kRemoveFolderQuestion + folder)) {
+        return;
+    }
+    if (!m_stbTree->RemoveFolder(folder)) {
+        ShowStop(folder + kCannotRemove);
+    }
+}
+
+void CMainFrame::DeletePcFolder() {
+    std::string folder;
+    if (!m_hostTree->GetCurrentFolder(folder)) {
+        folder.clear();
+    }
+    if (CHostTreeView::IsDriveRoot(folder)) {
+        return;
+    }
+    const bool hasEntries = CHostTreeView::HasEntries(folder);
+    if (!AskYesNo((hasEntries ? kNotEmptyQuestion : kRemoveFolderQuestion) + folder)) {
+        return;
+    }
+    // The contents go first, never through a link out of the folder; a part
+    // that stays keeps the folder, and the user hears of it once.
+    const bool removed =
+        (!hasEntries || platform::RemoveFolderContents(folder)) && m_hostTree->RemoveFolder(folder);
+    if (!removed) {
+        ShowStop(folder + kCannotRemove);
+    }
+}
+
+void CMainFrame::DeleteSelectedFiles(bool pvr) {
+    std::string folder;
+    if (!(pvr ? m_stbTree->GetCurrentFolder(folder) : m_hostTree->GetCurrentFolder(folder))) {
+        folder.clear();
+    }
+    const int selected = pvr ? m_stbFileList->CountSelected() : m_hostFileList->CountSelected();
+    const bool confirmAll = selected > 1 && AskYesNo(kRemoveAllQuestion);
+    const auto begin = [&] {
+        return pvr ? m_stbFileList->BeginSelection() : m_hostTree->BeginSelection();
+    };
+    const auto next = [&](std::string& name) {
+        return pvr ? m_stbFileList->GetNextSelected(name) : m_hostTree->GetNextSelected(name);
+    };
+    // Files that could not be removed: the walks that start again after each
+    // deletion pass them by rather than fail and report them once more.
+    std::vector<std::string> refused;
+    begin();
+    std::string name;
+    while (next(name)) {
+        if (std::find(refused.begin(), refused.end(), name) != refused.end()) {
+            continue;
+        }
+        const std::string path = folder + name;
+        TRACE("delete> %s...\n", path.c_str());
+        if (!confirmAll && !AskYesNo(kRemoveFileQuestion + path)) {
+            continue;
+        }
+        const bool deleted =
+            pvr ? m_stbFileList->DeleteFile(path) : m_hostFileList->DeleteFile(path);
+        if (!deleted) {
+            ShowStop(path + kCannotRemove);
+            refused.push_back(name);
+            continue;
+        }
+        // The deleted row is gone; the walk starts again from the first
+        // selected file, so one declined before is asked about once more.
+        begin();
+    }
+}
+
 // ---- Command handlers ----------------------------------------------------------------------
-// The file, conversion and upgrade commands arrive with their own parts of the
+// The conversion and upgrade commands arrive with their own parts of the
 // program; until then their handlers are reached and do nothing.
-
-void CMainFrame::OnNewFolder() {}
-
-void CMainFrame::OnRename() {}
-
-void CMainFrame::OnDelete() {}
 
 void CMainFrame::OnConvertAvi() {}
 
-void CMainFrame::OnShowHidden() {}
+void CMainFrame::OnShowHidden() {
+    const bool show = !platform::IsMenuItemChecked(menuBar(), ID_VIEW_SHOW_HIDDEN);
+    platform::CheckMenuItem(menuBar(), ID_VIEW_SHOW_HIDDEN, show);
+    if (m_created) {
+        m_stbTree->SetShowHidden(show);
+    }
+}
 
 void CMainFrame::OnDownload() {
     m_transfers->OnDownload();
@@ -515,6 +755,15 @@ void CMainFrame::OnPvrInformation() {
     if (!CheckDevicePresent()) {
         return;
     }
+    CPVRInfoDlg dialog(this);
+    dialog.SetDeviceDescriptor(m_deviceDescriptor);
+    std::int64_t freeBytes = 0;
+    std::int64_t totalBytes = 0;
+    if (m_created) {
+        m_stbTree->GetDiskSpace(freeBytes, totalBytes);
+    }
+    dialog.SetDiskSpace(freeBytes, totalBytes);
+    dialog.DoModal();
 }
 
 void CMainFrame::OnUpgradeSoftware() {

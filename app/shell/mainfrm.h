@@ -146,6 +146,16 @@ private:
     void ActivatePane(int step);
     Pane PaneWithFocus() const;
 
+    // The file commands' parts.
+    void DeletePvrFolder();
+    void DeletePcFolder();
+    void DeleteSelectedFiles(bool pvr);
+    bool AskYesNo(const std::string& question);
+    void ShowStop(const std::string& text);
+    // False, after telling the user, for a name that would address another
+    // folder: one holding "\" or "/", or "." or "..".
+    bool CheckName(const std::string& name);
+
     // Members in the order the window builds on them.
     QSplitter* m_splitter = nullptr;  // rows; each row a splitter of two columns
     QSplitter* m_rows[2] = {nullptr, nullptr};

@@ -315,6 +315,64 @@ TEST_F(PcFolder, FolderAndFileOperations) {
     EXPECT_EQ(LastFsError(), ENOENT);
 }
 
+// Emptying a folder removes links as links: whatever they lead to, outside the
+// folder or on another drive, stays as it was.
+TEST_F(PcFolder, EmptyingAFolderNeverFollowsALink) {
+    namespace fs = std::filesystem;
+    const std::string c = m_drives.C();
+    m_drives.MakeFile("Outside/keep.avr", "kept");
+    m_drives.MakeFolder("Outside/Sub");
+    std::ofstream(m_drives.D() + "/far.mp3", std::ios::binary) << "far";
+    m_drives.MakeFile("Doomed/a.avr", "a");
+    m_drives.MakeFile("Doomed/.hidden", "h");
+    m_drives.MakeFile("Doomed/Deep/er/b.mp3", "b");
+    fs::create_directory_symlink(c + "/Outside", c + "/Doomed/ToOutside");
+    fs::create_directory_symlink(c + "/Outside", c + "/Doomed/Deep/er/AlsoOutside");
+    fs::create_symlink(m_drives.D() + "/far.mp3", c + "/Doomed/far.mp3");
+    fs::create_symlink(c + "/nowhere", c + "/Doomed/dangling");
+
+    EXPECT_TRUE(RemoveFolderContents(R"(C:\doomed\)"));
+    EXPECT_TRUE(fs::is_empty(c + "/Doomed"));
+    EXPECT_TRUE(RemoveDirectory(R"(C:\Doomed)"));
+    EXPECT_FALSE(fs::exists(c + "/Doomed"));
+    EXPECT_EQ(ReadHost(c + "/Outside/keep.avr"), "kept");
+    EXPECT_TRUE(fs::is_directory(c + "/Outside/Sub"));
+    EXPECT_EQ(ReadHost(m_drives.D() + "/far.mp3"), "far");
+
+    // A folder that is itself a link: its target's files are not its own, and
+    // removing it takes the link away.
+    fs::create_directory_symlink(c + "/Outside", c + "/Movies/Linked");
+    EXPECT_TRUE(RemoveFolderContents(R"(C:\Movies\Linked)"));
+    EXPECT_TRUE(RemoveDirectory(R"(C:\Movies\Linked)"));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(c + "/Movies/Linked")));
+    EXPECT_EQ(ReadHost(c + "/Outside/keep.avr"), "kept");
+
+    // Never a whole drive, and never a file or a folder that is not there.
+    EXPECT_FALSE(RemoveFolderContents(R"(C:\)"));
+    EXPECT_EQ(LastFsError(), EBUSY);
+    EXPECT_FALSE(RemoveFolderContents(R"(C:\Movies\song.MP3)"));
+    EXPECT_EQ(LastFsError(), ENOTDIR);
+    EXPECT_FALSE(RemoveFolderContents(R"(C:\Missing)"));
+    EXPECT_TRUE(fs::exists(c + "/Movies/song.MP3"));
+}
+
+// A part that cannot be removed is left, the rest goes, and the result says so.
+TEST_F(PcFolder, EmptyingGoesOnPastAFailure) {
+    namespace fs = std::filesystem;
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "root removes files from a read-only folder";
+    }
+    const std::string c = m_drives.C();
+    m_drives.MakeFile("Mixed/Locked/in.avr", "x");
+    m_drives.MakeFile("Mixed/free.avr", "y");
+    fs::permissions(c + "/Mixed/Locked", fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_FALSE(RemoveFolderContents(R"(C:\Mixed)"));
+    EXPECT_EQ(LastFsError(), EACCES);
+    EXPECT_FALSE(fs::exists(c + "/Mixed/free.avr"));
+    EXPECT_TRUE(fs::exists(c + "/Mixed/Locked/in.avr"));
+    fs::permissions(c + "/Mixed/Locked", fs::perms::owner_all);
+}
+
 TEST_F(PcFolder, FileReadsWritesAndSeeksPast4GiB) {
     PcFile file;
     EXPECT_FALSE(file.Open(R"(C:\Movies\missing.avr)", PcFile::Mode::Read));

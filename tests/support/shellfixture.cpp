@@ -4,8 +4,15 @@
 
 #include <filesystem>
 
+#include <QAbstractButton>
+#include <QDialog>
+#include <QLineEdit>
+
+#include <gtest/gtest.h>
+
 #include "app/res/resources.h"
 #include "platform/registry.h"
+#include "platform/templates.h"
 
 ShellEnvironment::ShellEnvironment(const std::string& socket) {
     char tmpl[] = "/tmp/tavrix-shell-test-XXXXXX";
@@ -57,4 +64,29 @@ std::vector<ShownBox> MessageBoxes(platform::ScriptedUser& user) {
         }
     }
     return boxes;
+}
+
+void QueueNameAnswer(platform::ScriptedUser& user, const std::string& text, std::string* preset) {
+    user.QueueDialog([text, preset](QDialog* dialog) {
+        auto* edit = dialog->findChild<QLineEdit*>();
+        auto* ok = qobject_cast<QAbstractButton*>(platform::GetDlgItem(dialog, IDC_NAME_OK));
+        if (edit == nullptr || ok == nullptr) {
+            ADD_FAILURE() << "not a name dialog: " << dialog->windowTitle().toStdString();
+            return 0;
+        }
+        if (preset != nullptr) {
+            *preset = edit->text().toStdString();
+        }
+        edit->setText(QString::fromStdString(text));
+        ok->click();
+        return dialog->result();
+    });
+}
+
+int DialogsShown(platform::ScriptedUser& user) {
+    int count = 0;
+    for (const auto& shown : user.History()) {
+        count += shown.kind == "dialog" ? 1 : 0;
+    }
+    return count;
 }

@@ -51,3 +51,10 @@ struct ShownBox {
     unsigned type = 0;
 };
 std::vector<ShownBox> MessageBoxes(platform::ScriptedUser& user);
+
+// Answers the next name dialog (new folder or rename): its field becomes text
+// and OK is clicked. *preset receives what the field held when it opened.
+void QueueNameAnswer(platform::ScriptedUser& user, const std::string& text,
+                     std::string* preset = nullptr);
+// The dialogs the user was shown.
+int DialogsShown(platform::ScriptedUser& user);
