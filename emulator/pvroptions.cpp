@@ -1,21 +1,11 @@
 #include "emulator/pvroptions.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 
-namespace pvrd {
+#include "device/wireprotocol.h"
 
-std::string DefaultSocketPath() {
-    if (const char* path = std::getenv("TAVRIX_PVR_SOCKET"); path != nullptr && *path != '\0') {
-        return path;
-    }
-    if (const char* dir = std::getenv("XDG_RUNTIME_DIR"); dir != nullptr && *dir != '\0') {
-        return std::string(dir) + "/tavrix-pvr.sock";
-    }
-    return "/tmp/tavrix-pvr-" + std::to_string(::getuid()) + ".sock";
-}
+namespace pvrd {
 
 const char* PvrUsage() {
     return "usage: tavrix-pvrd --disk DIR [--socket PATH] [--product NAME] [--oem NAME]\n"
@@ -165,7 +155,7 @@ int ParsePvrOptions(const std::vector<std::string>& args, PvrOptions* options, b
         return 2;
     }
     if (options->socket.empty()) {
-        options->socket = DefaultSocketPath();
+        options->socket = wire::DefaultSocketPath();
     }
     return 0;
 }

@@ -33,10 +33,6 @@ struct PvrOptions {
     std::function<void(const std::string&)> log;
 };
 
-// The default socket path: $TAVRIX_PVR_SOCKET, else $XDG_RUNTIME_DIR/tavrix-pvr.sock,
-// else /tmp/tavrix-pvr-$UID.sock.
-std::string DefaultSocketPath();
-
 // 0: parsed; 2: a usage error, described in *error. *help is set for --help.
 int ParsePvrOptions(const std::vector<std::string>& args, PvrOptions* options, bool* help,
                     std::string* error);
