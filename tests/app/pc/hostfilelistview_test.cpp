@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/shell/usermessages.h"
+#include "platform/usermessages.h"
 #include "platform/pcfs.h"
 #include "platform/syscolor.h"
 #include "support/pcpanes.h"

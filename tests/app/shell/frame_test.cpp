@@ -19,7 +19,7 @@
 #include "app/pvr/stbtreeview.h"
 #include "app/res/resource.h"
 #include "app/shell/onrefreshdlg.h"
-#include "app/shell/usermessages.h"
+#include "platform/usermessages.h"
 #include "platform/templates.h"
 #include "support/shellfixture.h"
 
