@@ -110,7 +110,7 @@ std::string HelpLines(const std::vector<std::pair<std::string, std::string>>& ro
     return text;
 }
 
-std::string OptionHelp(std::span<const CommandOption> table) {
+std::vector<std::pair<std::string, std::string>> OptionRows(std::span<const CommandOption> table) {
     std::vector<std::pair<std::string, std::string>> rows;
     for (const CommandOption& option : table) {
         if (option.help != nullptr) {
@@ -120,5 +120,9 @@ std::string OptionHelp(std::span<const CommandOption> table) {
                 option.help);
         }
     }
-    return HelpLines(rows);
+    return rows;
+}
+
+std::string OptionHelp(std::span<const CommandOption> table) {
+    return HelpLines(OptionRows(table));
 }

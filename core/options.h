@@ -49,5 +49,7 @@ std::string OptionSynopsis(std::span<const CommandOption> table, std::size_t ind
 
 // Two columns, the second aligned: "  left  right\n" a row.
 std::string HelpLines(const std::vector<std::pair<std::string, std::string>>& rows);
-// The listed options as HelpLines: "  -q, --quiet  no progress display".
+// The listed options as rows for HelpLines: {"-q, --quiet", "no progress display"}.
+std::vector<std::pair<std::string, std::string>> OptionRows(std::span<const CommandOption> table);
+// HelpLines of the OptionRows: "  -q, --quiet  no progress display".
 std::string OptionHelp(std::span<const CommandOption> table);
