@@ -36,6 +36,8 @@ struct PvrOptions {
 // 0: parsed; 2: a usage error, described in *error. *help is set for --help.
 int ParsePvrOptions(const std::vector<std::string>& args, PvrOptions* options, bool* help,
                     std::string* error);
-const char* PvrUsage();
+// The usage line; with the option list for --help.
+std::string PvrUsage();
+std::string PvrHelp();
 
 }  // namespace pvrd
