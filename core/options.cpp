@@ -53,7 +53,10 @@ OptionsEnd ParseOptions(std::span<const CommandOption> table, const std::vector<
         if (option->take) {
             std::string why;
             if (!option->take(value, &why)) {
-                *error = why.empty() ? "bad value for " + arg + ": " + value : why;
+                if (why.empty()) {
+                    why.append("bad value for ").append(arg).append(": ").append(value);
+                }
+                *error = std::move(why);
                 return OptionsEnd::Wrong;
             }
         }
@@ -105,7 +108,8 @@ std::string HelpLines(const std::vector<std::pair<std::string, std::string>>& ro
     }
     std::string text;
     for (const auto& [first, second] : rows) {
-        text += "  " + first + std::string(left - first.size() + 2, ' ') + second + "\n";
+        text.append("  ").append(first).append(left - first.size() + 2, ' ');
+        text.append(second).append("\n");
     }
     return text;
 }
