@@ -42,6 +42,9 @@ struct RecordingPart {
     std::string stamp;
 };
 
+// Not the fixed positions of the grammar in core/recordingname.h: the listing
+// has always found a part by the first "#" of its base name, and which entries
+// the panes show and under which names depends on exactly that.
 RecordingPart Parse(const StbFindData& entry) {
     const std::string name(NameOf(entry));
     XString x;
