@@ -170,8 +170,9 @@ bool CopyPath(char* field, std::size_t size, std::string_view path) {
     if (path.size() >= size || path.find('\0') != std::string_view::npos) {
         return false;
     }
-    std::memcpy(field, path.data(), path.size());
-    std::memset(field + path.size(), 0, size - path.size());
+    // std::copy, not memcpy: an empty view may have no data pointer at all.
+    std::copy(path.begin(), path.end(), field);
+    std::fill(field + path.size(), field + size, '\0');
     return true;
 }
 

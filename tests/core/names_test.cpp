@@ -132,6 +132,11 @@ TEST(NamesFields, FieldTextAndCopyPath) {
             EXPECT_EQ(std::string(field, sizeof field), std::string(8, '#'));
         }
     }
+    // A view without any data is an empty path too (the sanitizer build checks
+    // that nothing is copied from its null pointer).
+    char field[4] = {'#', '#', '#', '#'};
+    EXPECT_TRUE(CopyPath(field, std::string_view()));
+    EXPECT_EQ(std::string(field, sizeof field), std::string(4, '\0'));
 }
 
 TEST(NamesPaths, LastComponent) {
