@@ -5,6 +5,8 @@
 #include <limits>
 #include <string_view>
 
+#include "core/names.h"
+#include "core/recordingname.h"
 #include "core/xstring.h"
 #include "platform/trace.h"
 
@@ -12,29 +14,9 @@ namespace {
 
 constexpr std::size_t kNameField = sizeof(StbFindData::name);
 
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (Lower(a[i]) != Lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
-}
-
 // Bounded even when the device left the name without its terminating zero.
 std::string_view NameOf(const StbFindData& entry) {
-    return {entry.name, ::strnlen(entry.name, kNameField)};
+    return FieldText(entry.name);
 }
 
 bool IsFile(const StbFindData& entry) {
@@ -60,6 +42,9 @@ struct RecordingPart {
     std::string stamp;
 };
 
+// Not the fixed positions of the grammar in core/recordingname.h: the listing
+// has always found a part by the first "#" of its base name, and which entries
+// the panes show and under which names depends on exactly that.
 RecordingPart Parse(const StbFindData& entry) {
     const std::string name(NameOf(entry));
     XString x;
@@ -106,10 +91,12 @@ void MoveSizesToFirstParts(int count, StbFindData* entries) {
             continue;
         }
         const RecordingPart r = Parse(entry);
-        if (!EqualsNoCase(r.extension, "AVR") || r.hash == std::string::npos || r.part == "001") {
+        if (!EqualsNoCase(r.extension, "AVR") || r.hash == std::string::npos ||
+            r.part == kFirstRecordingPart) {
             continue;
         }
-        StbFindData* first = FindFile(count, entries, r.title + "_#001_" + r.stamp + ".AVR");
+        StbFindData* first =
+            FindFile(count, entries, MakePartName(r.title, kFirstRecordingPart, r.stamp, "AVR"));
         if (first == nullptr || first == &entry) {
             TRACE_AT("Removed!!! %s", std::string(NameOf(entry)).c_str());
             Erase(&entry);
@@ -141,13 +128,13 @@ void HideAndRename(int count, StbFindData* entries) {
         if (r.hash == std::string::npos) {
             continue;
         }
-        if (r.part != "001") {
+        if (r.part != kFirstRecordingPart) {
             Erase(&entry);
             continue;
         }
         // An .AVF this pass has already hidden has lost its name, so only a
         // companion listed after the first part leads to the short name.
-        if (FindFile(count, entries, r.title + "_#" + r.part + "_" + r.stamp + ".AVF") != nullptr) {
+        if (FindFile(count, entries, MakePartName(r.title, r.part, r.stamp, "AVF")) != nullptr) {
             std::string shortName = r.base;
             shortName.erase(r.hash, 5);
             SetName(&entry, shortName + ".AVR");

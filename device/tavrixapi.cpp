@@ -39,8 +39,7 @@ bool TAVRIX_InitDevice(HWND hWnd) {
         if (g_device) {
             return false;
         }
-        device = std::make_shared<tavrix::CTavrixDevice>(hWnd,
-                                                         tavrix::CTavrixDevice::DefaultSocketPath(),
+        device = std::make_shared<tavrix::CTavrixDevice>(hWnd, wire::DefaultSocketPath(),
                                                          tavrix::CTavrixDevice::DefaultTimeouts());
         g_device = device;
     }

@@ -1,7 +1,5 @@
 #include "device/tavrixdevice.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 
 #include "device/sockettransport.h"
@@ -18,16 +16,6 @@ constexpr int kPollMs = 100;
 constexpr int kHelloMs = 1000;
 
 }  // namespace
-
-std::string CTavrixDevice::DefaultSocketPath() {
-    if (const char* path = std::getenv("TAVRIX_PVR_SOCKET"); path != nullptr && *path != '\0') {
-        return path;
-    }
-    if (const char* dir = std::getenv("XDG_RUNTIME_DIR"); dir != nullptr && *dir != '\0') {
-        return std::string(dir) + "/tavrix-pvr.sock";
-    }
-    return "/tmp/tavrix-pvr-" + std::to_string(::getuid()) + ".sock";
-}
 
 LinkTimeouts CTavrixDevice::DefaultTimeouts() {
     LinkTimeouts timeouts;

@@ -30,9 +30,6 @@ public:
     std::shared_ptr<CDeviceLink> Link();
     bool Present();
 
-    // The socket path the library uses: TAVRIX_PVR_SOCKET, else
-    // $XDG_RUNTIME_DIR/tavrix-pvr.sock, else /tmp/tavrix-pvr-$UID.sock.
-    static std::string DefaultSocketPath();
     // Control calls wait TAVRIX_PVR_TIMEOUT_MS (default 5000), bulk calls without
     // a time-out of their own that long too, or 10000 ms by default.
     static LinkTimeouts DefaultTimeouts();

@@ -1,6 +1,7 @@
 // The link between the library and the PVR, modelled on USB: control requests
 // that get one status reply, and bulk data in and out. Both the library and the
-// emulator speak it; this is the one table of its request codes.
+// emulator speak it; this is the one table of its request codes. The records
+// it carries are those of device/records.h.
 //
 // Every message starts with a Header. A request's payload follows its header;
 // the reply carries the request's code and sequence number, a status and its
@@ -11,6 +12,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+
+#include "device/records.h"
 
 namespace wire {
 
@@ -87,6 +91,10 @@ constexpr std::uint32_t kMaxBulkLength = 64u << 20;
 constexpr std::uint32_t kBulkFrame = 256u << 10;
 // The longest pattern FindFile accepts, without its terminating zero.
 constexpr std::size_t kMaxPatternLength = 259;
+
+// Where the two ends of the cable meet: TAVRIX_PVR_SOCKET, else
+// $XDG_RUNTIME_DIR/tavrix-pvr.sock, else /tmp/tavrix-pvr-$UID.sock.
+std::string DefaultSocketPath();
 
 inline Header MakeHeader(Code code, std::uint32_t seq, std::uint32_t length,
                          std::int32_t status = 0) {

@@ -11,7 +11,7 @@
 #include <iterator>
 #include <vector>
 
-#include "emulator/recordingname.h"
+#include "core/recordingname.h"
 
 namespace pvrd {
 
@@ -189,11 +189,9 @@ bool FillDemoDisk(const fs::path& root, const PvrOptions& options, bool* skipped
         int number = 1;
         for (std::size_t at = 0; at < data.size();
              at += static_cast<std::size_t>(partSize), ++number) {
-            char digits[16];
-            std::snprintf(digits, sizeof digits, "%03d", number);
             const std::size_t size =
                 std::min<std::size_t>(static_cast<std::size_t>(partSize), data.size() - at);
-            if (!WriteAll(root / "AV" / MakePartName(rec.title, digits, rec.stamp, "AVR"),
+            if (!WriteAll(root / "AV" / MakePartName(rec.title, number, rec.stamp, "AVR"),
                           data.data() + at, size)) {
                 *error = "--demo cannot write to the disk folder";
                 return false;
@@ -203,8 +201,8 @@ bool FillDemoDisk(const fs::path& root, const PvrOptions& options, bool* skipped
         for (std::size_t i = 0; i < avf.size(); ++i) {
             avf[i] = static_cast<char>(i * 7 + 3);
         }
-        if (!WriteAll(root / "AV" / MakePartName(rec.title, "001", rec.stamp, "AVF"), avf.data(),
-                      avf.size())) {
+        if (!WriteAll(root / "AV" / MakePartName(rec.title, kFirstRecordingPart, rec.stamp, "AVF"),
+                      avf.data(), avf.size())) {
             *error = "--demo cannot write to the disk folder";
             return false;
         }

@@ -5,9 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 
-#include "emulator/recordingname.h"
+#include "core/recordingname.h"
 
 namespace pvrd {
 
@@ -80,13 +79,12 @@ std::unique_ptr<CDiskFile> CDiskFile::OpenParts(const std::filesystem::path& fol
 
 bool CDiskFile::AddPart(int number) {
     // The name has room for three digits only.
-    if (number < 1 || number > 999) {
+    const std::string name = MakePartName(m_title, number, m_stamp, "AVR");
+    if (name.empty()) {
         return false;
     }
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "%03d", number);
     Piece piece;
-    piece.path = m_folder / MakePartName(m_title, digits, m_stamp, "AVR");
+    piece.path = m_folder / name;
     piece.number = number;
     piece.fd.Reset(OpenNoFollow(piece.path, O_RDWR | O_CREAT | O_TRUNC));
     if (!piece.fd.Valid()) {

@@ -15,8 +15,9 @@ namespace pvrd {
 class CDiskFile {
 public:
     struct Part {
-        std::string name;  // host name in the folder
-        int number = 0;    // the part number; 0 for a plain file
+        std::string name;   // host name in the folder
+        int number = 0;     // the part number; 0 for a plain file
+        std::string label;  // the part's three characters as its name writes them
     };
 
     // A plain file. create: made anew (emptied when it exists).

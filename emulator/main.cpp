@@ -18,11 +18,11 @@ int main(int argc, char** argv) {
     bool help = false;
     std::string error;
     if (pvrd::ParsePvrOptions(args, &options, &help, &error) != 0) {
-        std::fprintf(stderr, "tavrix-pvrd: %s\n%s", error.c_str(), pvrd::PvrUsage());
+        std::fprintf(stderr, "tavrix-pvrd: %s\n%s", error.c_str(), pvrd::PvrUsage().c_str());
         return 2;
     }
     if (help) {
-        std::fputs(pvrd::PvrUsage(), stdout);
+        std::fputs(pvrd::PvrHelp().c_str(), stdout);
         return 0;
     }
     static std::mutex logMutex;

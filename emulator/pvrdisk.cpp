@@ -12,7 +12,8 @@
 #include <ctime>
 #include <tuple>
 
-#include "emulator/recordingname.h"
+#include "core/names.h"
+#include "core/recordingname.h"
 
 namespace pvrd {
 
@@ -49,14 +50,6 @@ bool ValidComponent(std::string_view name) {
         }
     }
     return true;
-}
-
-std::string Lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return out;
 }
 
 // Looks name up in folder: the exact name first, then any case of it.
@@ -96,34 +89,9 @@ std::vector<std::string> FolderNames(const std::filesystem::path& folder) {
     return names;
 }
 
-bool WildcardMatch(std::string_view mask, std::string_view name) {
-    if (mask == "*.*" || mask == "*") {
-        return true;
-    }
-    std::size_t m = 0;
-    std::size_t n = 0;
-    std::size_t starM = std::string_view::npos;
-    std::size_t starN = 0;
-    while (n < name.size()) {
-        if (m < mask.size() &&
-            (mask[m] == '?' || std::tolower(static_cast<unsigned char>(mask[m])) ==
-                                   std::tolower(static_cast<unsigned char>(name[n])))) {
-            ++m;
-            ++n;
-        } else if (m < mask.size() && mask[m] == '*') {
-            starM = m++;
-            starN = n;
-        } else if (starM != std::string_view::npos) {
-            m = starM + 1;
-            n = ++starN;
-        } else {
-            return false;
-        }
-    }
-    while (m < mask.size() && mask[m] == '*') {
-        ++m;
-    }
-    return m == mask.size();
+// "*.*" lists every name, dotted or not, as "*" does.
+bool MaskMatches(std::string_view mask, std::string_view name) {
+    return mask == "*.*" || WildcardMatch(mask, name);
 }
 
 std::int64_t UsedBytes(const std::filesystem::path& root) {
@@ -224,7 +192,7 @@ std::vector<CDiskFile::Part> CPvrDisk::FindParts(const std::filesystem::path& fo
                                                  const std::string& stamp) const {
     std::vector<CDiskFile::Part> parts;
     for (const std::string& name : FolderNames(folder)) {
-        PartName part;
+        RecordingPartName part;
         if (ParsePartName(name, &part) && EqualsNoCase(part.extension, "AVR") &&
             EqualsNoCase(part.title, title) && EqualsNoCase(part.stamp, stamp) &&
             KindOf(folder / name) == Kind::File) {
@@ -233,19 +201,19 @@ std::vector<CDiskFile::Part> CPvrDisk::FindParts(const std::filesystem::path& fo
                             [](char c) { return std::isdigit(static_cast<unsigned char>(c)); })) {
                 number = std::stoi(part.part);
             }
-            parts.push_back({name, number});
+            parts.push_back({name, number, part.part});
         }
     }
     std::sort(parts.begin(), parts.end(), [](const CDiskFile::Part& a, const CDiskFile::Part& b) {
-        return Lower(a.name.substr(a.name.size() - 20, 3)) <
-               Lower(b.name.substr(b.name.size() - 20, 3));
+        return FoldCase(a.label) < FoldCase(b.label);
     });
     return parts;
 }
 
 bool CPvrDisk::FindAvf(const std::filesystem::path& folder, const std::string& title,
                        const std::string& stamp, std::string* name) const {
-    return Lookup(folder, MakePartName(title, "001", stamp, "AVF"), name) == Kind::File;
+    return Lookup(folder, MakePartName(title, kFirstRecordingPart, stamp, "AVF"), name) ==
+           Kind::File;
 }
 
 bool CPvrDisk::List(std::string_view folderPath, std::string_view mask,
@@ -279,7 +247,7 @@ bool CPvrDisk::List(std::string_view folderPath, std::string_view mask,
         const std::string shown = prefix + name;
         // A name the PVR cannot address is not shown at all.
         if (!ValidComponent(name) || shown.size() >= sizeof(StbFindData::name) ||
-            !WildcardMatch(mask, name)) {
+            !MaskMatches(mask, name)) {
             continue;
         }
         Sorted item{};
@@ -296,16 +264,16 @@ bool CPvrDisk::List(std::string_view folderPath, std::string_view mask,
         item.entry.minute = static_cast<std::uint8_t>(local.tm_min);
         item.entry.second = static_cast<std::uint8_t>(local.tm_sec);
         item.kind = S_ISDIR(st.st_mode) ? 0 : 1;
-        item.group = Lower(name);
-        PartName part;
+        item.group = FoldCase(name);
+        RecordingPartName part;
         if (item.kind == 1 && ParsePartName(name, &part) &&
             (EqualsNoCase(part.extension, "AVR") || EqualsNoCase(part.extension, "AVF"))) {
             // The PVR writes a recording's parts one after the other and its
             // .AVF when the recording ends.
-            item.group = Lower(part.title + "_" + part.stamp);
+            item.group = FoldCase(part.title + "_" + part.stamp);
             const bool avf = EqualsNoCase(part.extension, "AVF");
             item.rank = (avf != m_options.avfFirst) ? 1 : 0;
-            item.part = Lower(part.part);
+            item.part = FoldCase(part.part);
         }
         found.push_back(std::move(item));
     }
@@ -405,15 +373,14 @@ bool CPvrDisk::Rename(std::string_view from, std::string_view to) const {
     std::vector<std::pair<std::filesystem::path, std::filesystem::path>> moves;
     moves.reserve(parts.size() + 1);
     for (const CDiskFile::Part& part : parts) {
-        moves.emplace_back(
-            source.folder / part.name,
-            target.folder / MakePartName(newTitle, part.name.substr(part.name.size() - 20, 3),
-                                         newStamp, "AVR"));
+        moves.emplace_back(source.folder / part.name,
+                           target.folder / MakePartName(newTitle, part.label, newStamp, "AVR"));
     }
     std::string avf;
     if (FindAvf(source.folder, title, stamp, &avf)) {
-        moves.emplace_back(source.folder / avf,
-                           target.folder / MakePartName(newTitle, "001", newStamp, "AVF"));
+        moves.emplace_back(
+            source.folder / avf,
+            target.folder / MakePartName(newTitle, kFirstRecordingPart, newStamp, "AVF"));
     }
     // Nothing moves unless everything can: a half-renamed recording is lost.
     for (const auto& move : moves) {

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "device/tavrixapi.h"
+#include "device/records.h"
 #include "emulator/diskfile.h"
 #include "emulator/pvroptions.h"
 

@@ -1,31 +1,12 @@
 #include "emulator/pvroptions.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 
+#include "core/options.h"
+#include "device/wireprotocol.h"
+
 namespace pvrd {
-
-std::string DefaultSocketPath() {
-    if (const char* path = std::getenv("TAVRIX_PVR_SOCKET"); path != nullptr && *path != '\0') {
-        return path;
-    }
-    if (const char* dir = std::getenv("XDG_RUNTIME_DIR"); dir != nullptr && *dir != '\0') {
-        return std::string(dir) + "/tavrix-pvr.sock";
-    }
-    return "/tmp/tavrix-pvr-" + std::to_string(::getuid()) + ".sock";
-}
-
-const char* PvrUsage() {
-    return "usage: tavrix-pvrd --disk DIR [--socket PATH] [--product NAME] [--oem NAME]\n"
-           "       [--stb-version 0xMMmm] [--usb-version 0x01010000] [--speed high|full]\n"
-           "       [--part-size BYTES] [--avf-size BYTES] [--disk-size BYTES]\n"
-           "       [--busy N] [--list-delay MS] [--name-prefix] [--avf-first] [--demo]\n"
-           "       [--fail-bulk-out N] [--fail-bulk-out-count K] [--refuse-stream]\n"
-           "       [--refuse-completion] [--unplug-after BYTES]\n"
-           "       [--bulk-delay MS]\n";
-}
 
 namespace {
 
@@ -43,137 +24,166 @@ bool ParseNumber(const std::string& text, std::int64_t min, std::int64_t max, st
     return true;
 }
 
+using Take = std::function<bool(const std::string&, std::string*)>;
+
+// A number from min to max, handed to store.
+template <typename T>
+Take Number(std::int64_t min, std::int64_t max, T* store) {
+    return [=](const std::string& text, std::string*) {
+        std::int64_t n = 0;
+        if (!ParseNumber(text, min, max, &n)) {
+            return false;
+        }
+        *store = static_cast<T>(n);
+        return true;
+    };
+}
+
+Take Text(std::string* store) {
+    return [=](const std::string& text, std::string*) {
+        *store = text;
+        return true;
+    };
+}
+
+Take Set(bool* store) {
+    return [=](const std::string&, std::string*) { return *store = true; };
+}
+
+// The descriptor keeps 19 characters and the terminating zero.
+Take Name(const char* option, std::string* store) {
+    return [=](const std::string& text, std::string* error) {
+        if (text.size() > 19) {
+            *error = std::string(option) + " takes at most 19 characters";
+            return false;
+        }
+        *store = text;
+        return true;
+    };
+}
+
+// Every option of the daemon, declared once: the parser, the usage line and
+// the option list all come from here.
+std::vector<CommandOption> OptionTable(PvrOptions* o) {
+    const std::int64_t big = 1ll << 62;
+    return {
+        {.name = "--disk",
+         .argument = "DIR",
+         .help = "the folder served as C:\\PVR",
+         .take = Text(&o->disk),
+         .required = true},
+        {.name = "--socket",
+         .argument = "PATH",
+         .help = "where to listen (TAVRIX_PVR_SOCKET, else the default)",
+         .take = Text(&o->socket)},
+        {.name = "--product",
+         .argument = "NAME",
+         .help = "model name (at most 19 characters)",
+         .take = Name("--product", &o->product)},
+        {.name = "--oem",
+         .argument = "NAME",
+         .help = "company name (at most 19 characters)",
+         .take = Name("--oem", &o->oem)},
+        {.name = "--stb-version",
+         .argument = "0xMMmm",
+         .help = "software version, 0x0105 for 1.05",
+         .take = Number(0, 0xFFFF, &o->stbVersion)},
+        {.name = "--usb-version",
+         .argument = "0x01010000",
+         .help = "interface version",
+         .take = Number(0, 0xFFFFFFFFll, &o->usbVersion)},
+        {.name = "--speed",
+         .argument = "high|full",
+         .help = "the USB speed reported",
+         .take =
+             [o](const std::string& text, std::string* error) {
+                 if (text != "high" && text != "full") {
+                     *error = "--speed is high or full";
+                     return false;
+                 }
+                 o->highSpeed = text == "high";
+                 return true;
+             }},
+        {.name = "--part-size",
+         .argument = "BYTES",
+         .help = "largest part of a recording",
+         .take = Number(1, big, &o->partSize)},
+        {.name = "--avf-size",
+         .argument = "BYTES",
+         .help = "the .AVF size asked for on upload",
+         .take = Number(0, big, &o->avfSize)},
+        {.name = "--disk-size",
+         .argument = "BYTES",
+         .help = "the disk size reported",
+         .take = Number(1, big, &o->diskSize)},
+        {.name = "--busy",
+         .argument = "N",
+         .help = "\"busy\" answers before each listing's entries",
+         .take = Number(0, 1000000, &o->busy)},
+        {.name = "--list-delay",
+         .argument = "MS",
+         .help = "each listing stays busy at least this long",
+         .take = Number(0, 3600000, &o->listDelayMs)},
+        {.name = "--name-prefix",
+         .help = "list names with the folder path in front",
+         .take = Set(&o->namePrefix)},
+        {.name = "--avf-first",
+         .help = "list a recording's .AVF before its parts",
+         .take = Set(&o->avfFirst)},
+        {.name = "--demo", .help = "fill an empty disk with demo content", .take = Set(&o->demo)},
+        {.name = "--fail-bulk-out",
+         .argument = "N",
+         .help = "the Nth bulk-out call moves nothing",
+         .take = Number(1, 1000000000, &o->failBulkOut)},
+        {.name = "--fail-bulk-out-count",
+         .argument = "K",
+         .help = "... and so do the K-1 calls after it",
+         .take = Number(1, 1000000000, &o->failBulkOutCount)},
+        {.name = "--refuse-stream",
+         .help = "refuse every stream request",
+         .take = Set(&o->refuseStream)},
+        {.name = "--refuse-completion",
+         .help = "never confirm an upload as complete",
+         .take = Set(&o->refuseCompletion)},
+        {.name = "--unplug-after",
+         .argument = "BYTES",
+         .help = "pull the cable after this many bulk bytes",
+         .take = Number(0, big, &o->unplugAfter)},
+        {.name = "--bulk-delay",
+         .argument = "MS",
+         .help = "answer each bulk call this late",
+         .take = Number(0, 3600000, &o->bulkDelayMs)},
+        {.name = "--help", .alias = "-h", .ends = true},
+    };
+}
+
 }  // namespace
+
+std::string PvrUsage() {
+    PvrOptions unused;
+    const std::string start = "usage: tavrix-pvrd ";
+    return start + OptionSynopsis(OptionTable(&unused), start.size()) + "\n";
+}
+
+std::string PvrHelp() {
+    PvrOptions unused;
+    return PvrUsage() + OptionHelp(OptionTable(&unused));
+}
 
 int ParsePvrOptions(const std::vector<std::string>& args, PvrOptions* options, bool* help,
                     std::string* error) {
     *help = false;
-    const std::int64_t big = 1ll << 62;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        auto value = [&](std::string* out) {
-            if (i + 1 >= args.size()) {
-                *error = arg + " needs a value";
-                return false;
-            }
-            *out = args[++i];
-            return true;
-        };
-        auto number = [&](std::int64_t min, std::int64_t max, std::int64_t* out) {
-            std::string text;
-            if (!value(&text)) {
-                return false;
-            }
-            if (!ParseNumber(text, min, max, out)) {
-                *error = "bad value for " + arg + ": " + text;
-                return false;
-            }
-            return true;
-        };
-        std::int64_t n = 0;
-        std::string text;
-        if (arg == "--help" || arg == "-h") {
+    switch (ParseOptions(OptionTable(options), args, nullptr, error)) {
+        case OptionsEnd::Parsed:
+            break;
+        case OptionsEnd::Stopped:
             *help = true;
             return 0;
-        } else if (arg == "--disk") {
-            if (!value(&options->disk)) {
-                return 2;
-            }
-        } else if (arg == "--socket") {
-            if (!value(&options->socket)) {
-                return 2;
-            }
-        } else if (arg == "--product" || arg == "--oem") {
-            if (!value(&text)) {
-                return 2;
-            }
-            // The descriptor keeps 19 characters and the terminating zero.
-            if (text.size() > 19) {
-                *error = arg + " takes at most 19 characters";
-                return 2;
-            }
-            (arg == "--product" ? options->product : options->oem) = text;
-        } else if (arg == "--stb-version") {
-            if (!number(0, 0xFFFF, &n)) {
-                return 2;
-            }
-            options->stbVersion = static_cast<std::uint16_t>(n);
-        } else if (arg == "--usb-version") {
-            if (!number(0, 0xFFFFFFFFll, &n)) {
-                return 2;
-            }
-            options->usbVersion = static_cast<std::uint32_t>(n);
-        } else if (arg == "--speed") {
-            if (!value(&text)) {
-                return 2;
-            }
-            if (text != "high" && text != "full") {
-                *error = "--speed is high or full";
-                return 2;
-            }
-            options->highSpeed = text == "high";
-        } else if (arg == "--part-size") {
-            if (!number(1, big, &options->partSize)) {
-                return 2;
-            }
-        } else if (arg == "--avf-size") {
-            if (!number(0, big, &options->avfSize)) {
-                return 2;
-            }
-        } else if (arg == "--disk-size") {
-            if (!number(1, big, &options->diskSize)) {
-                return 2;
-            }
-        } else if (arg == "--busy") {
-            if (!number(0, 1000000, &n)) {
-                return 2;
-            }
-            options->busy = static_cast<int>(n);
-        } else if (arg == "--list-delay") {
-            if (!number(0, 3600000, &n)) {
-                return 2;
-            }
-            options->listDelayMs = static_cast<int>(n);
-        } else if (arg == "--bulk-delay") {
-            if (!number(0, 3600000, &n)) {
-                return 2;
-            }
-            options->bulkDelayMs = static_cast<int>(n);
-        } else if (arg == "--fail-bulk-out") {
-            if (!number(1, 1000000000, &n)) {
-                return 2;
-            }
-            options->failBulkOut = static_cast<int>(n);
-        } else if (arg == "--fail-bulk-out-count") {
-            if (!number(1, 1000000000, &n)) {
-                return 2;
-            }
-            options->failBulkOutCount = static_cast<int>(n);
-        } else if (arg == "--unplug-after") {
-            if (!number(0, big, &options->unplugAfter)) {
-                return 2;
-            }
-        } else if (arg == "--name-prefix") {
-            options->namePrefix = true;
-        } else if (arg == "--avf-first") {
-            options->avfFirst = true;
-        } else if (arg == "--refuse-stream") {
-            options->refuseStream = true;
-        } else if (arg == "--refuse-completion") {
-            options->refuseCompletion = true;
-        } else if (arg == "--demo") {
-            options->demo = true;
-        } else {
-            *error = "unknown option: " + arg;
+        case OptionsEnd::Wrong:
             return 2;
-        }
-    }
-    if (options->disk.empty()) {
-        *error = "--disk DIR is required";
-        return 2;
     }
     if (options->socket.empty()) {
-        options->socket = DefaultSocketPath();
+        options->socket = wire::DefaultSocketPath();
     }
     return 0;
 }

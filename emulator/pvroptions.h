@@ -35,13 +35,11 @@ struct PvrOptions {
     std::function<void(const std::string&)> log;
 };
 
-// The default socket path: $TAVRIX_PVR_SOCKET, else $XDG_RUNTIME_DIR/tavrix-pvr.sock,
-// else /tmp/tavrix-pvr-$UID.sock.
-std::string DefaultSocketPath();
-
 // 0: parsed; 2: a usage error, described in *error. *help is set for --help.
 int ParsePvrOptions(const std::vector<std::string>& args, PvrOptions* options, bool* help,
                     std::string* error);
-const char* PvrUsage();
+// The usage line; with the option list for --help.
+std::string PvrUsage();
+std::string PvrHelp();
 
 }  // namespace pvrd

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "device/tavrixapi.h"
+#include "device/records.h"
 #include "emulator/filedescriptor.h"
 #include "emulator/pvrdisk.h"
 #include "emulator/pvroptions.h"

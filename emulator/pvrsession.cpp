@@ -10,9 +10,9 @@
 #include <cstring>
 #include <thread>
 
+#include "core/names.h"
 #include "emulator/pvrdisk.h"
 #include "emulator/pvrserver.h"
-#include "emulator/recordingname.h"
 
 namespace pvrd {
 

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "device/tavrixapi.h"
 #include "device/wireprotocol.h"
 #include "emulator/diskfile.h"
 

@@ -17,6 +17,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "core/names.h"
 #include "platform/trace.h"
 
 namespace platform {
@@ -31,18 +32,6 @@ bool Fail(int error) {
 
 char ToUpperAscii(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (ToUpperAscii(a[i]) != ToUpperAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
 }
 
 bool IsSeparator(char c) {
@@ -192,7 +181,7 @@ std::optional<std::string> FindNameNoCase(const std::string& dir, const std::str
     std::optional<std::string> found;
     while (const dirent* de = readdir(d)) {
         const std::string_view n = de->d_name;
-        if (n != "." && n != ".." && EqualNoCase(n, name) && (!found || n < *found)) {
+        if (n != "." && n != ".." && EqualsNoCase(n, name) && (!found || n < *found)) {
             found = std::string(n);
         }
     }
@@ -282,41 +271,14 @@ bool StatEntry(int dirFd, const char* name, FindEntry& entry) {
     return true;
 }
 
-// "*" any run, "?" one character; letters compare without regard to case.
-bool WildMatch(std::string_view pattern, std::string_view name) {
-    std::size_t p = 0;
-    std::size_t n = 0;
-    std::size_t starP = std::string_view::npos;
-    std::size_t starN = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && pattern[p] == '*') {
-            starP = p++;
-            starN = n;
-        } else if (p < pattern.size() &&
-                   (pattern[p] == '?' || ToUpperAscii(pattern[p]) == ToUpperAscii(name[n]))) {
-            ++p;
-            ++n;
-        } else if (starP != std::string_view::npos) {
-            p = starP + 1;
-            n = ++starN;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*') {
-        ++p;
-    }
-    return p == pattern.size();
-}
-
 bool NameMatches(std::string_view pattern, std::string_view name) {
-    if (WildMatch(pattern, name)) {
+    if (WildcardMatch(pattern, name)) {
         return true;
     }
     // "*.*" (and "x*.*") also matches names that have no dot at all.
     if (pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == ".*" &&
         name.find('.') == std::string_view::npos) {
-        return WildMatch(pattern.substr(0, pattern.size() - 2), name);
+        return WildcardMatch(pattern.substr(0, pattern.size() - 2), name);
     }
     return false;
 }
@@ -347,7 +309,7 @@ DriveType DriveTypeFromName(std::string_view name) {
         {"ramdisk", DriveType::RamDisk},
     }};
     for (const auto& [n, t] : kNames) {
-        if (EqualNoCase(n, name)) {
+        if (EqualsNoCase(n, name)) {
             return t;
         }
     }
@@ -608,15 +570,8 @@ bool FindFiles(std::string_view pattern, std::vector<FindEntry>& entries) {
         entries.push_back(std::move(entry));
     }
     std::sort(entries.begin(), entries.end(), [](const FindEntry& a, const FindEntry& b) {
-        const auto fold = [](unsigned char c) { return ToUpperAscii(static_cast<char>(c)); };
-        const bool less = std::lexicographical_compare(
-            a.name.begin(), a.name.end(), b.name.begin(), b.name.end(), [&](char x, char y) {
-                return static_cast<unsigned char>(fold(x)) < static_cast<unsigned char>(fold(y));
-            });
-        if (less || !EqualNoCase(a.name, b.name)) {
-            return less;
-        }
-        return a.name < b.name;
+        const int order = CompareNoCase(a.name, b.name);
+        return order != 0 ? order < 0 : a.name < b.name;
     });
     t_lastError = 0;
     return true;

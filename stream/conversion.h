@@ -14,12 +14,9 @@
 #include <string>
 #include <string_view>
 
-#include "platform/message.h"
-
-// Sent (synchronously) by the worker to the window it was given.
-constexpr UINT WM_CONVERT_DONE = WM_USER + 10;    // ended, normally or after a stop
-constexpr UINT WM_CONVERT_FAILED = WM_USER + 11;  // ended without a usable result
-constexpr UINT WM_CONVERT_TOTAL = WM_USER + 12;   // wParam/lParam: high/low 32 bits of the size
+// Sends (synchronously) WM_CONVERT_DONE, WM_CONVERT_FAILED and
+// WM_CONVERT_TOTAL to the window it was given.
+#include "platform/usermessages.h"
 
 // Buffer sizes of the two paths, terminating NUL included; longer paths are
 // refused, never cut.

@@ -13,9 +13,12 @@
 #include <cstring>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "core/options.h"
+#include "core/xstring.h"
 #include "platform/pcfs.h"
 #include "platform/thread.h"
 #include "stream/conversion.h"
@@ -25,13 +28,14 @@ namespace {
 
 constexpr const char* kProgram = "tavrix-convert";
 
-void usage(std::FILE* out) {
+void usage(std::FILE* out, std::span<const CommandOption> options) {
+    const std::string start = std::string("usage: ") + kProgram + " ";
     std::fprintf(out,
-                 "usage: %s [--quiet] IN.AVR [OUT]\n"
+                 "%s%s IN.AVR [OUT]\n"
                  "Converts a PVR recording into an MPEG-2 program stream.\n"
-                 "OUT defaults to IN without its extension plus .AVI.\n"
-                 "  -q, --quiet  no progress display\n",
-                 kProgram);
+                 "OUT defaults to IN without its extension plus .AVI.\n%s",
+                 start.c_str(), OptionSynopsis(options, start.size()).c_str(),
+                 OptionHelp(options).c_str());
 }
 
 // IN without its extension plus ".AVI"; only a dot in the file's own name
@@ -55,15 +59,10 @@ std::optional<std::string> pc_path(const std::string& hostPath) {
 }
 
 std::string with_commas(long long value) {
-    const std::string digits = std::to_string(value);
-    std::string out;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) {
-            out += ',';
-        }
-        out += digits[i];
-    }
-    return out;
+    XString text;
+    text = std::to_string(value).c_str();
+    text.InsertThousandsCommas();
+    return text;
 }
 
 // The conversion an interrupt stops; set while one runs.
@@ -137,28 +136,30 @@ private:
 
 int main(int argc, char** argv) {
     bool quiet = false;
+    const CommandOption options[] = {
+        {.name = "--quiet",
+         .alias = "-q",
+         .help = "no progress display",
+         .take = [&](const std::string&, std::string*) { return quiet = true; }},
+        {.name = "--help", .alias = "-h", .ends = true},
+    };
     std::vector<std::string> paths;
-    bool optionsEnded = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (!optionsEnded && arg == "--") {
-            optionsEnded = true;
-        } else if (!optionsEnded && (arg == "-q" || arg == "--quiet")) {
-            quiet = true;
-        } else if (!optionsEnded && (arg == "-h" || arg == "--help")) {
-            usage(stdout);
+    std::string error;
+    switch (
+        ParseOptions(options, std::vector<std::string>(argv + 1, argv + argc), &paths, &error)) {
+        case OptionsEnd::Parsed:
+            break;
+        case OptionsEnd::Stopped:
+            usage(stdout, options);
             return 0;
-        } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-            std::fprintf(stderr, "%s: unknown option %s\n", kProgram, arg.c_str());
-            usage(stderr);
+        case OptionsEnd::Wrong:
+            std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+            usage(stderr, options);
             return 2;
-        } else {
-            paths.push_back(arg);
-        }
     }
     if (paths.empty() || paths.size() > 2 || paths[0].empty() ||
         (paths.size() == 2 && paths[1].empty())) {
-        usage(stderr);
+        usage(stderr, options);
         return 2;
     }
     const std::string source = paths[0];

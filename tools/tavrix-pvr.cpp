@@ -12,141 +12,119 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "core/names.h"
+#include "core/options.h"
+#include "core/recordingname.h"
 #include "device/tavrixapi.h"
+#include "device/tavrixcalls.h"
 
 namespace {
 
+constexpr const char* kProgram = "tavrix-pvr";
 constexpr std::uint32_t kChunk = 2u << 20;
 constexpr std::uint32_t kBulkTimeoutMs = 10000;
-constexpr int kListingCapacity = 1000;
-
-const char* const kUsage =
-    "usage: tavrix-pvr [--socket PATH] COMMAND\n"
-    "  info                          the PVR's identity and disk space\n"
-    "  ls PVRFOLDER                  list a folder (C:\\PVR, C:\\PVR\\AV, ...)\n"
-    "  get PVRPATH LOCALFILE [--resume]\n"
-    "  put LOCALFILE PVRPATH [--resume]\n"
-    "  rm PVRPATH | mkdir PVRPATH | rmdir PVRPATH | mv OLDPATH NEWPATH\n";
-
-int Usage(const char* why) {
-    if (why != nullptr) {
-        std::fprintf(stderr, "tavrix-pvr: %s\n", why);
-    }
-    std::fputs(kUsage, stderr);
-    return 2;
-}
+// A PVR that never ends a listing, or never stops saying "busy", must not keep
+// the command running for ever.
+constexpr ListingBounds kListingBounds{.maxEntries = 100000, .deadline = std::chrono::seconds(60)};
 
 int Failed(const std::string& what) {
-    std::fprintf(stderr, "tavrix-pvr: %s\n", what.c_str());
+    std::fprintf(stderr, "%s: %s\n", kProgram, what.c_str());
     return 1;
 }
 
-// The library's own field limits: a path that does not fit is refused here
-// rather than cut short.
-bool CopyPath(char* field, std::size_t size, const std::string& path) {
-    if (path.empty() || path.size() >= size) {
-        return false;
+// Lists a whole folder; false, with why it failed in *error (empty when the
+// device refused the listing or went away), when the listing is not whole.
+bool List(const std::string& folder, FolderListing* listing, std::string* error) {
+    switch (ListFolder(folder, listing, kListingBounds)) {
+        case ListingEnd::Listed:
+            return true;
+        case ListingEnd::Failed:
+            error->clear();
+            return false;
+        case ListingEnd::TooManyEntries:
+            *error = "the PVR listed more than " + std::to_string(kListingBounds.maxEntries) +
+                     " entries in " + folder;
+            return false;
+        case ListingEnd::TooSlow:
+            *error = "the PVR did not end the listing of " + folder + " within " +
+                     std::to_string(
+                         std::chrono::duration_cast<std::chrono::seconds>(kListingBounds.deadline)
+                             .count()) +
+                     " s";
+            return false;
     }
-    std::memcpy(field, path.c_str(), path.size() + 1);
-    return true;
-}
-
-struct Listing {
-    std::vector<StbFindData> entries;
-    StbDiskSpace space{};
-};
-
-std::string FolderOf(const std::string& path) {
-    std::string folder = path;
-    if (folder.empty() || folder.back() != '\\') {
-        folder += '\\';
-    }
-    return folder;
-}
-
-// Lists a whole folder. The device may say "busy" for a while first.
-bool List(const std::string& folder, Listing* out) {
-    if (TAVRIX_FindFile((FolderOf(folder) + "*.*").c_str()) == 0) {
-        return false;
-    }
-    std::vector<StbFindData> page(kListingCapacity);
-    int busy = 0;
-    while (true) {
-        const int n = TAVRIX_FindNext(0, kListingCapacity, &out->space, page.data());
-        if (n == -1) {
-            // About a minute of "busy" is a device that will not answer.
-            if (++busy > 600 || !TAVRIX_DevicePresent()) {
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        out->entries.insert(out->entries.end(), page.begin(), page.begin() + n);
-    }
-    if (!out->entries.empty()) {
-        TAVRIX_FindClose(0);
-    }
-    return true;
-}
-
-bool EqualsNoCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && strncasecmp(a.c_str(), b.c_str(), a.size()) == 0;
+    return false;
 }
 
 std::string EntryName(const StbFindData& entry, const std::string& folder) {
-    std::string name(entry.name, strnlen(entry.name, sizeof entry.name));
-    const std::string prefix = FolderOf(folder);
-    if (name.size() > prefix.size() && EqualsNoCase(name.substr(0, prefix.size()), prefix)) {
+    std::string name(FieldText(entry.name));
+    std::string prefix = folder;
+    if (prefix.empty() || prefix.back() != '\\') {
+        prefix += '\\';
+    }
+    if (name.size() > prefix.size() && StartsWithNoCase(name, prefix)) {
         name.erase(0, prefix.size());
     }
     return name;
 }
 
+enum class Lookup { Found, Missing, Failed };
+
 // The size of a file on the PVR as its folder lists it. A recording's listed
-// name TITLE_STAMP.AVR stands for its parts TITLE_#NNN_STAMP.AVR.
-bool PvrFileSize(const std::string& path, std::int64_t* size) {
+// name TITLE_STAMP.AVR stands for its parts TITLE_#NNN_STAMP.AVR. Failed, with
+// *error set, when the listing broke a bound or a size cannot be right.
+Lookup PvrFileSize(const std::string& path, std::int64_t* size, std::string* error) {
     const std::size_t cut = path.rfind('\\');
     if (cut == std::string::npos) {
-        return false;
+        return Lookup::Missing;
     }
     const std::string folder = path.substr(0, cut);
     const std::string name = path.substr(cut + 1);
-    Listing listing;
-    if (!List(folder, &listing)) {
-        return false;
+    FolderListing listing;
+    if (!List(folder, &listing, error)) {
+        return error->empty() ? Lookup::Missing : Lookup::Failed;
     }
+    std::string title;
+    std::string stamp;
+    const bool listedForm = ParseListedName(name, &title, &stamp);
     std::int64_t parts = 0;
     bool anyPart = false;
-    const std::size_t len = name.size();
-    const bool listedForm =
-        len >= 17 && name[len - 17] == '_' && EqualsNoCase(name.substr(len - 4), ".AVR");
     for (const StbFindData& entry : listing.entries) {
         if (entry.kind != STB_ENTRY_FILE) {
             continue;
         }
         const std::string entryName = EntryName(entry, folder);
-        if (EqualsNoCase(entryName, name)) {
+        const bool exact = EqualsNoCase(entryName, name);
+        RecordingPartName part;
+        if (!exact && !(listedForm && ParsePartName(entryName, &part) &&
+                        EqualsNoCase(part.extension, "AVR") && EqualsNoCase(part.title, title) &&
+                        EqualsNoCase(part.stamp, stamp))) {
+            continue;
+        }
+        // The device's sizes are not trusted.
+        if (entry.size < 0) {
+            *error = "the PVR listed a negative size for " + entryName;
+            return Lookup::Failed;
+        }
+        if (exact) {
             *size = entry.size;
-            return true;
+            return Lookup::Found;
         }
-        const std::size_t el = entryName.size();
-        if (listedForm && el == len + 5 && entryName[el - 21] == '#' &&
-            EqualsNoCase(entryName.substr(0, len - 16), name.substr(0, len - 16)) &&
-            EqualsNoCase(entryName.substr(el - 17), name.substr(len - 17))) {
-            parts += entry.size;
-            anyPart = true;
+        if (__builtin_add_overflow(parts, entry.size, &parts)) {
+            *error = "the sizes the PVR listed for the parts of " + name + " do not add up";
+            return Lookup::Failed;
         }
+        anyPart = true;
     }
     *size = parts;
-    return anyPart;
+    return anyPart ? Lookup::Found : Lookup::Missing;
 }
 
 class CProgress {
@@ -198,19 +176,18 @@ public:
     // Empty on success, else what failed.
     std::string Open(std::int32_t command, std::uint8_t direction, const std::string& pvrPath,
                      std::int64_t offset, std::int64_t byteCount) {
-        FileControlBlock fcb{};
-        fcb.command = command;
-        fcb.offset = offset;
+        FileControlBlock fcb;
         TransferItem item{};
         item.kind = TRANSFER_KIND_FILE;
         item.direction = direction;
         item.chunkSize = kChunk;
         item.offset = offset;
         item.byteCount = byteCount;
-        if (!CopyPath(fcb.path, sizeof fcb.path, pvrPath) ||
-            !CopyPath(item.pvrPath, sizeof item.pvrPath, pvrPath)) {
+        if (pvrPath.empty() || !BuildFileControlBlock(&fcb, command, pvrPath) ||
+            !CopyPath(item.pvrPath, pvrPath)) {
             return "the PVR path is too long: " + pvrPath;
         }
+        fcb.offset = offset;
         if (!TAVRIX_FCntl(&fcb)) {
             return "cannot open " + pvrPath + " on the PVR";
         }
@@ -235,9 +212,11 @@ int Info() {
     if (!TAVRIX_GetDeviceDescriptor(&d)) {
         return Failed("info: cannot read the PVR's descriptor");
     }
-    Listing listing;
-    if (!List("C:\\PVR", &listing)) {
-        return Failed("info: cannot read the PVR's disk space");
+    FolderListing listing;
+    std::string error;
+    if (!List("C:\\PVR", &listing, &error)) {
+        return Failed("info: cannot read the PVR's disk space" +
+                      (error.empty() ? "" : ": " + error));
     }
     std::printf("product:  %.20s\n", d.productName);
     std::printf("oem:      %.20s\n", d.oemName);
@@ -250,9 +229,10 @@ int Info() {
 }
 
 int Ls(const std::string& folder) {
-    Listing listing;
-    if (!List(folder, &listing)) {
-        return Failed("ls: cannot list " + folder);
+    FolderListing listing;
+    std::string error;
+    if (!List(folder, &listing, &error)) {
+        return Failed("ls: cannot list " + folder + (error.empty() ? "" : ": " + error));
     }
     for (const StbFindData& e : listing.entries) {
         std::printf("%c %12" PRId64 " %04u-%02u-%02u %02u:%02u:%02u %.124s\n",
@@ -264,8 +244,14 @@ int Ls(const std::string& folder) {
 
 int Get(const std::string& pvrPath, const std::string& local, bool resume) {
     std::int64_t size = 0;
-    if (!PvrFileSize(pvrPath, &size)) {
-        return Failed("get: no such file on the PVR: " + pvrPath);
+    std::string error;
+    switch (PvrFileSize(pvrPath, &size, &error)) {
+        case Lookup::Found:
+            break;
+        case Lookup::Missing:
+            return Failed("get: no such file on the PVR: " + pvrPath);
+        case Lookup::Failed:
+            return Failed("get: " + error);
     }
     std::int64_t offset = 0;
     struct stat st {};
@@ -322,11 +308,20 @@ int Put(const std::string& local, const std::string& pvrPath, bool resume) {
     }
     const std::int64_t size = st.st_size;
     std::int64_t offset = 0;
-    if (resume && PvrFileSize(pvrPath, &offset) && offset >= size) {
-        return 0;
-    }
-    if (!resume) {
-        offset = 0;
+    if (resume) {
+        std::string error;
+        switch (PvrFileSize(pvrPath, &offset, &error)) {
+            case Lookup::Found:
+                if (offset >= size) {
+                    return 0;
+                }
+                break;
+            case Lookup::Missing:
+                offset = 0;
+                break;
+            case Lookup::Failed:
+                return Failed("put: " + error);
+        }
     }
     if (offset > 0 && fseeko(in.get(), offset, SEEK_SET) != 0) {
         return Failed("put: cannot read " + local + ": " + std::strerror(errno));
@@ -376,10 +371,9 @@ int Put(const std::string& local, const std::string& pvrPath, bool resume) {
 
 int Simple(const char* verb, std::int32_t command, const std::string& path,
            const std::string& second = std::string()) {
-    FileControlBlock fcb{};
-    fcb.command = command;
-    if (!CopyPath(fcb.path, sizeof fcb.path, path) ||
-        (command == FCNTL_RENAME && !CopyPath(fcb.secondPath, sizeof fcb.secondPath, second))) {
+    FileControlBlock fcb;
+    if (path.empty() || (command == FCNTL_RENAME && second.empty()) ||
+        !BuildFileControlBlock(&fcb, command, path, second)) {
         return Failed(std::string(verb) + ": the PVR path is too long");
     }
     if (!TAVRIX_FCntl(&fcb)) {
@@ -389,31 +383,114 @@ int Simple(const char* verb, std::int32_t command, const std::string& path,
     return 0;
 }
 
+// Every command, declared once: its operands, whether it resumes, what it does.
+struct Command {
+    const char* name;
+    std::vector<const char*> operands;
+    bool resumable;  // takes --resume
+    const char* help;
+    std::function<int(const std::vector<std::string>& operands, bool resume)> run;
+};
+
+const std::vector<Command>& Commands() {
+    static const std::vector<Command> commands{
+        {"info",
+         {},
+         false,
+         "the PVR's identity and disk space",
+         [](const auto&, bool) { return Info(); }},
+        {"ls",
+         {"PVRFOLDER"},
+         false,
+         "list a folder (C:\\PVR, C:\\PVR\\AV, ...)",
+         [](const auto& o, bool) { return Ls(o[0]); }},
+        {"get",
+         {"PVRPATH", "LOCALFILE"},
+         true,
+         "copy a file or a recording from the PVR",
+         [](const auto& o, bool resume) { return Get(o[0], o[1], resume); }},
+        {"put",
+         {"LOCALFILE", "PVRPATH"},
+         true,
+         "copy a file to the PVR",
+         [](const auto& o, bool resume) { return Put(o[0], o[1], resume); }},
+        {"rm",
+         {"PVRPATH"},
+         false,
+         "delete a file",
+         [](const auto& o, bool) { return Simple("rm", FCNTL_DELETE, o[0]); }},
+        {"mkdir",
+         {"PVRPATH"},
+         false,
+         "make a folder",
+         [](const auto& o, bool) { return Simple("mkdir", FCNTL_MAKE_FOLDER, o[0]); }},
+        {"rmdir",
+         {"PVRPATH"},
+         false,
+         "remove an empty folder",
+         [](const auto& o, bool) { return Simple("rmdir", FCNTL_REMOVE_FOLDER, o[0]); }},
+        {"mv",
+         {"OLDPATH", "NEWPATH"},
+         false,
+         "rename a file or a folder",
+         [](const auto& o, bool) { return Simple("mv", FCNTL_RENAME, o[0], o[1]); }},
+    };
+    return commands;
+}
+
+int Usage(std::span<const CommandOption> options, const std::string& why) {
+    if (!why.empty()) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, why.c_str());
+    }
+    const std::string start = std::string("usage: ") + kProgram + " ";
+    std::vector<std::pair<std::string, std::string>> rows;
+    for (const Command& command : Commands()) {
+        std::string line = command.name;
+        for (const char* operand : command.operands) {
+            line.append(" ").append(operand);
+        }
+        rows.emplace_back(command.resumable ? line + " [--resume]" : line, command.help);
+    }
+    for (auto& row : OptionRows(options)) {
+        rows.push_back(std::move(row));
+    }
+    std::fprintf(stderr, "%s%s COMMAND\n%s", start.c_str(),
+                 OptionSynopsis(options, start.size()).c_str(), HelpLines(rows).c_str());
+    return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() >= 2 && args[0] == "--socket") {
-        ::setenv("TAVRIX_PVR_SOCKET", args[1].c_str(), 1);
-        args.erase(args.begin(), args.begin() + 2);
-    }
-    if (args.empty()) {
-        return Usage(nullptr);
-    }
-    const std::string command = args[0];
+    std::optional<std::string> socket;
     bool resume = false;
-    if ((command == "get" || command == "put") && !args.empty() && args.back() == "--resume") {
-        resume = true;
-        args.pop_back();
+    const CommandOption options[] = {
+        {.name = "--socket",
+         .argument = "PATH",
+         .help = "the PVR's socket (else TAVRIX_PVR_SOCKET, else the default)",
+         .take = [&](const std::string& value, std::string*) { return socket = value, true; }},
+        {.name = "--resume",
+         .take = [&](const std::string&, std::string*) { return resume = true; }},
+    };
+    std::vector<std::string> operands;
+    std::string error;
+    if (ParseOptions(options, std::vector<std::string>(argv + 1, argv + argc), &operands, &error) !=
+        OptionsEnd::Parsed) {
+        return Usage(options, error);
     }
-    const std::size_t operands = args.size() - 1;
-    const bool known =
-        (command == "info" && operands == 0) ||
-        ((command == "ls" || command == "rm" || command == "mkdir" || command == "rmdir") &&
-         operands == 1) ||
-        ((command == "get" || command == "put" || command == "mv") && operands == 2);
-    if (!known) {
-        return Usage(("bad command: " + command).c_str());
+    if (operands.empty()) {
+        return Usage(options, {});
+    }
+    const auto& commands = Commands();
+    const auto command = std::find_if(commands.begin(), commands.end(),
+                                      [&](const Command& c) { return operands[0] == c.name; });
+    if (command == commands.end() || operands.size() - 1 != command->operands.size() ||
+        (resume && !command->resumable)) {
+        return Usage(options, "bad command: " + operands[0]);
+    }
+    operands.erase(operands.begin());
+    if (socket) {
+        ::setenv("TAVRIX_PVR_SOCKET", socket->c_str(), 1);
     }
 
     TAVRIX_InitDevice(nullptr);
@@ -421,30 +498,9 @@ int main(int argc, char** argv) {
         ~Closer() { TAVRIX_UninitDevice(); }
     } closer;
     if (!TAVRIX_DevicePresent()) {
-        const char* socket = std::getenv("TAVRIX_PVR_SOCKET");
+        const char* path = std::getenv("TAVRIX_PVR_SOCKET");
         return Failed(std::string("no PVR is attached") +
-                      (socket != nullptr ? std::string(" at ") + socket : ""));
+                      (path != nullptr ? std::string(" at ") + path : ""));
     }
-    if (command == "info") {
-        return Info();
-    }
-    if (command == "ls") {
-        return Ls(args[1]);
-    }
-    if (command == "get") {
-        return Get(args[1], args[2], resume);
-    }
-    if (command == "put") {
-        return Put(args[1], args[2], resume);
-    }
-    if (command == "rm") {
-        return Simple("rm", FCNTL_DELETE, args[1]);
-    }
-    if (command == "mkdir") {
-        return Simple("mkdir", FCNTL_MAKE_FOLDER, args[1]);
-    }
-    if (command == "rmdir") {
-        return Simple("rmdir", FCNTL_REMOVE_FOLDER, args[1]);
-    }
-    return Simple("mv", FCNTL_RENAME, args[1], args[2]);
+    return command->run(operands, resume);
 }

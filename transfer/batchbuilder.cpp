@@ -1,7 +1,6 @@
 #include "transfer/batchbuilder.h"
 
-#include <cstring>
-
+#include "core/names.h"
 #include "core/recordingname.h"
 #include "platform/pcfs.h"
 #include "platform/trace.h"
@@ -10,17 +9,6 @@ namespace {
 
 enum class Side { Upload, Download };
 
-bool IsAvr(const std::string& path) {
-    const std::size_t dot = path.rfind('.');
-    const std::size_t cut = path.rfind('\\');
-    if (dot == std::string::npos || (cut != std::string::npos && dot < cut)) {
-        return false;
-    }
-    const std::string ext = path.substr(dot + 1);
-    return ext.size() == 3 && (ext[0] == 'A' || ext[0] == 'a') &&
-           (ext[1] == 'V' || ext[1] == 'v') && (ext[2] == 'R' || ext[2] == 'r');
-}
-
 // A name appended to a folder must stay in that folder, on either side.
 bool IsSafeName(const std::string& name) {
     return !name.empty() && name != "." && name != ".." &&
@@ -28,7 +16,8 @@ bool IsSafeName(const std::string& name) {
 }
 
 bool FitsPvrPath(const std::string& path) {
-    return path.size() < sizeof(TransferItem::pvrPath);
+    TransferItem probe{};
+    return CopyPath(probe.pvrPath, path);
 }
 
 bool FitsPcPath(const std::string& path) {
@@ -141,7 +130,7 @@ private:
             }
         }
 
-        if (IsAvr(m_side == Side::Upload ? pcPath : pvrPath)) {
+        if (HasExtension(m_side == Side::Upload ? pcPath : pvrPath, "AVR")) {
             std::string pcTitle;
             std::string pcStamp;
             std::string pvrTitle;
@@ -197,10 +186,10 @@ private:
     TransferItem& NewItem(const std::string& pcPath, const std::string& pvrPath) {
         const auto i = static_cast<std::size_t>(m_batch.itemCount);
         TransferItem& item = m_batch.items[i];
-        std::memset(&item, 0, sizeof item);
+        item = TransferItem{};
         item.kind = TRANSFER_KIND_FILE;
         item.direction = Direction();
-        std::memcpy(item.pvrPath, pvrPath.data(), pvrPath.size());
+        CopyPath(item.pvrPath, pvrPath);  // fits: checked before
         item.chunkSize = ChunkSizeForSpeed(m_source.speed);
         m_batch.pcPaths[i] = pcPath;
         return item;

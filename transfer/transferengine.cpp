@@ -6,6 +6,8 @@
 #include <cstring>
 #include <new>
 
+#include "core/names.h"
+#include "device/tavrixcalls.h"
 #include "platform/clock.h"
 #include "platform/message.h"
 #include "platform/pcfs.h"
@@ -30,11 +32,10 @@ public:
 
     bool Open(std::int32_t command, const TransferItem& item) {
         FileControlBlock fcb{};
-        fcb.command = command;
+        if (!BuildFileControlBlock(&fcb, command, FieldText(item.pvrPath))) {
+            return false;
+        }
         fcb.offset = item.offset;
-        static_assert(sizeof fcb.path >= sizeof item.pvrPath);
-        std::memcpy(fcb.path, item.pvrPath, sizeof item.pvrPath);
-        fcb.path[sizeof fcb.path - 1] = '\0';
         m_open = TAVRIX_FCntl(&fcb);
         return m_open;
     }
@@ -45,7 +46,7 @@ public:
         }
         m_open = false;
         FileControlBlock fcb{};
-        fcb.command = FCNTL_CLOSE;
+        BuildFileControlBlock(&fcb, FCNTL_CLOSE, {});
         TAVRIX_FCntl(&fcb);
     }
 
@@ -109,7 +110,7 @@ void CopyText(char (&field)[260], const char* prefix, const std::string& text) {
 }
 
 std::string ItemPath(const TransferItem& item) {
-    return std::string(item.pvrPath, ::strnlen(item.pvrPath, sizeof item.pvrPath));
+    return std::string(FieldText(item.pvrPath));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "platform/syscolor.h"
 #include "platform/templates.h"
+#include "platform/usermessages.h"
 
 namespace {
 
@@ -416,5 +417,5 @@ void CListCtrlX::OnDblClk(int firstSelected) {
             target = owner->GetSafeHwnd();
         }
     }
-    SendMessage(target, kDoubleClickMessage, static_cast<WPARAM>(firstSelected), 0);
+    SendMessage(target, WM_LIST_DBLCLK, static_cast<WPARAM>(firstSelected), 0);
 }

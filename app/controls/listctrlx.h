@@ -4,7 +4,7 @@
 // The selection is highlighted across the whole row up to the end of the last
 // column and stays visible in grey while the list has no focus; texts are drawn
 // in the pane font, the second column right-aligned and the third left-aligned.
-// A double-click becomes the message 0x4BC to the owning view. Rows stay in the
+// A double-click becomes WM_LIST_DBLCLK to the owning view. Rows stay in the
 // order the view inserts them.
 #pragma once
 
@@ -19,9 +19,6 @@
 
 class CListCtrlX : public QTreeWidget {
 public:
-    // Sent to the owning view on a double-click: wParam = first selected row.
-    static constexpr UINT kDoubleClickMessage = WM_USER + 188;
-
     // Row state bits.
     static constexpr unsigned kStateFocused = 0x1;
     static constexpr unsigned kStateSelected = 0x2;

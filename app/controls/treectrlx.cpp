@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -12,6 +13,7 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 
+#include "core/names.h"
 #include "device/tavrixapi.h"
 #include "platform/pcfs.h"
 #include "platform/syscolor.h"
@@ -45,8 +47,9 @@ std::string ToUtf8(const QString& text) {
     return text.toUtf8().toStdString();
 }
 
-bool EqualNoCase(const QString& a, const QString& b) {
-    return a.compare(b, Qt::CaseInsensitive) == 0;
+// Labels are names: they compare by the program's one rule for names.
+bool LabelIs(const QTreeWidgetItem* item, std::string_view name) {
+    return EqualsNoCase(ToUtf8(item->text(0)), name);
 }
 
 bool EndsWithBackslash(const std::string& text) {
@@ -349,9 +352,10 @@ HTREEITEM CTreeCtrlX::FindChild(HTREEITEM parent, const QString& label) const {
     if (parent == nullptr) {
         return nullptr;
     }
+    const std::string name = ToUtf8(label);
     for (int i = 0; i < parent->childCount(); ++i) {
         HTREEITEM child = parent->child(i);
-        if (EqualNoCase(child->text(0), label)) {
+        if (LabelIs(child, name)) {
             return child;
         }
     }
@@ -421,7 +425,7 @@ void CTreeCtrlX::FillFromList(const std::string& folderPath, int count,
     std::vector<QString> folders;
     for (int i = 0; entries != nullptr && i < count; ++i) {
         const StbFindData& e = entries[i];
-        std::string name(e.name, strnlen(e.name, sizeof(e.name)));
+        std::string name(FieldText(e.name));
         if (e.kind != STB_ENTRY_FOLDER || name.empty()) {
             continue;
         }
@@ -455,7 +459,6 @@ void CTreeCtrlX::DeleteItemByPath(const std::string& path) {
 }
 
 HTREEITEM CTreeCtrlX::FindItemByName(const std::string& name) const {
-    const QString wanted = FromUtf8(name);
     std::vector<HTREEITEM> stack;
     for (int i = topLevelItemCount() - 1; i >= 0; --i) {
         stack.push_back(topLevelItem(i));
@@ -463,7 +466,7 @@ HTREEITEM CTreeCtrlX::FindItemByName(const std::string& name) const {
     while (!stack.empty()) {
         HTREEITEM item = stack.back();
         stack.pop_back();
-        if (EqualNoCase(item->text(0), wanted)) {
+        if (LabelIs(item, name)) {
             return item;
         }
         for (int i = item->childCount() - 1; i >= 0; --i) {
@@ -483,9 +486,10 @@ HTREEITEM CTreeCtrlX::NewItem(const QString& label, int image) const {
 
 HTREEITEM CTreeCtrlX::InsertSorted(HTREEITEM parent, const QString& label, int image) {
     HTREEITEM item = NewItem(label, image);
+    const std::string name = ToUtf8(label);
     int pos = parent->childCount();
     for (int i = 0; i < parent->childCount(); ++i) {
-        if (parent->child(i)->text(0).compare(label, Qt::CaseInsensitive) > 0) {
+        if (CompareNoCase(ToUtf8(parent->child(i)->text(0)), name) > 0) {
             pos = i;
             break;
         }
@@ -505,13 +509,19 @@ void CTreeCtrlX::InsertSortedBatch(HTREEITEM parent, std::vector<QString>& label
         }
         return;
     }
-    // Equal labels keep their order, as one-by-one sorted insertion would.
-    std::stable_sort(labels.begin(), labels.end(), [](const QString& a, const QString& b) {
-        return a.compare(b, Qt::CaseInsensitive) < 0;
-    });
+    // Equal labels keep their order, as one-by-one sorted insertion would. The
+    // folded text orders as CompareNoCase does, and is made once per label.
+    std::vector<std::pair<std::string, const QString*>> sorted;
+    sorted.reserve(labels.size());
+    for (const QString& label : labels) {
+        sorted.emplace_back(FoldCase(ToUtf8(label)), &label);
+    }
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
     QList<QTreeWidgetItem*> items;
     items.reserve(static_cast<qsizetype>(labels.size()));
-    for (const QString& label : labels) {
+    for (const auto& [key, labelPointer] : sorted) {
+        const QString& label = *labelPointer;
         HTREEITEM item = NewItem(label, image);
         if (placeholders) {
             item->addChild(NewItem(QString::fromLatin1(kPlaceholder), kNoImage));

@@ -11,34 +11,19 @@
 #include <QShowEvent>
 
 #include "app/controls/listctrlx.h"
-#include "app/shell/usermessages.h"
+#include "core/names.h"
 #include "core/xstring.h"
 #include "platform/shell.h"
 #include "platform/syscolor.h"
 #include "platform/trace.h"
+#include "platform/usermessages.h"
 
 namespace {
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-    return QString::fromUtf8(a.data(), static_cast<qsizetype>(a.size()))
-               .compare(QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size())),
-                        Qt::CaseInsensitive) == 0;
-}
 
 std::string ExtensionOf(const std::string& name) {
     XString text;
     text = name.c_str();
     return text.GetExtension();
-}
-
-// The name after the last "\"; a trailing "\" is not a name of its own.
-std::string LastComponent(std::string path) {
-    if (!path.empty() && path.back() == '\\') {
-        path.pop_back();
-    }
-    XString text;
-    text = path.c_str();
-    return text.GetFileName();
 }
 
 }  // namespace
@@ -91,7 +76,7 @@ void CHostFileListView::SetFolder(const std::string& path) {
 
 bool CHostFileListView::IsListedType(const std::string& extension) {
     for (const char* listed : {"AVR", "MP3", "FRM", "SDB"}) {
-        if (EqualNoCase(extension, listed)) {
+        if (EqualsNoCase(extension, listed)) {
             return true;
         }
     }
@@ -223,7 +208,7 @@ int CHostFileListView::FindRow(const std::string& name) const {
         return -1;
     }
     for (int row = 0; row < m_list->GetItemCount(); ++row) {
-        if (EqualNoCase(m_list->GetItemName(row), name)) {
+        if (EqualsNoCase(m_list->GetItemName(row), name)) {
             return row;
         }
     }
@@ -271,11 +256,11 @@ void CHostFileListView::OnOpenRow(int row) {
     const std::string name = m_list->GetItemName(row);
     const std::string path = m_currentFolder + "\\" + name;
     const std::string extension = ExtensionOf(name);
-    if (EqualNoCase(extension, "exe")) {
+    if (EqualsNoCase(extension, "exe")) {
         platform::StartProgram(path, {}, m_currentFolder);
         return;
     }
-    if (EqualNoCase(extension, "AVR")) {
+    if (EqualsNoCase(extension, "AVR")) {
         SendMessage(MainWindow(), WM_OPEN_AVR, 0, 0);
         return;
     }

@@ -8,6 +8,7 @@
 
 #include "app/controls/treectrlx.h"
 #include "app/pc/hostfilelistview.h"
+#include "core/names.h"
 #include "platform/pcfs.h"
 #include "platform/templates.h"
 #include "platform/trace.h"
@@ -26,8 +27,8 @@ std::string WithoutTrailingBackslash(std::string path) {
 }
 
 // The path's names, as the tree labels them: a drive is "C:\".
-std::vector<QString> PathNames(const std::string& path) {
-    std::vector<QString> names;
+std::vector<std::string> PathNames(const std::string& path) {
+    std::vector<std::string> names;
     std::size_t start = 0;
     while (start <= path.size()) {
         const std::size_t end = std::min(path.find('\\', start), path.size());
@@ -36,7 +37,7 @@ std::vector<QString> PathNames(const std::string& path) {
             if (name.back() == ':') {
                 name += '\\';
             }
-            names.push_back(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+            names.push_back(std::move(name));
         }
         start = end + 1;
     }
@@ -46,11 +47,11 @@ std::vector<QString> PathNames(const std::string& path) {
 // True when the item is the one the path names, not just the deepest item on
 // the way to it.
 bool ItemHasPath(const CTreeCtrlX& tree, HTREEITEM item, const std::string& path) {
-    const std::vector<QString> names = PathNames(path);
+    const std::vector<std::string> names = PathNames(path);
     const HTREEITEM root = tree.GetRootItem();
     std::size_t depth = names.size();
     for (HTREEITEM it = item; it != nullptr && it != root; it = it->parent()) {
-        if (depth == 0 || it->text(0).compare(names[depth - 1], Qt::CaseInsensitive) != 0) {
+        if (depth == 0 || !EqualsNoCase(it->text(0).toStdString(), names[depth - 1])) {
             return false;
         }
         --depth;

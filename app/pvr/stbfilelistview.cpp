@@ -2,58 +2,21 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 
 #include <QApplication>
-#include <QString>
 
 #include "app/controls/listctrlx.h"
 #include "app/shell/tavrixapp.h"
+#include "core/names.h"
 #include "core/xstring.h"
+#include "device/tavrixcalls.h"
 #include "platform/user.h"
 
 namespace {
 
 constexpr const char* kErrorText = "Error occurred.";
 
-// The device's name field need not be terminated.
-std::string NameOf(const StbFindData& entry) {
-    return std::string(entry.name, ::strnlen(entry.name, sizeof entry.name));
-}
-
-bool CopyPath(char* field, std::size_t size, const std::string& path) {
-    // A path with a zero inside would reach the device cut short as well.
-    if (path.size() >= size || path.find('\0') != std::string::npos) {
-        return false;
-    }
-    // The field was zeroed, so the copy stays terminated.
-    std::copy(path.begin(), path.end(), field);
-    return true;
-}
-
-// The text after the last "\".
-std::string LastComponent(const std::string& path) {
-    const std::size_t slash = path.rfind('\\');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-bool EqualsNoCase(const std::string& a, const std::string& b) {
-    return QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) == 0;
-}
-
 }  // namespace
-
-bool BuildFileControlBlock(FileControlBlock* fcb, std::int32_t command, const std::string& path,
-                           const std::string& secondPath) {
-    std::memset(fcb, 0, sizeof *fcb);
-    fcb->command = command;
-    if (!CopyPath(fcb->path, sizeof fcb->path, path) ||
-        !CopyPath(fcb->secondPath, sizeof fcb->secondPath, secondPath)) {
-        std::memset(fcb, 0, sizeof *fcb);
-        return false;
-    }
-    return true;
-}
 
 CSTBFileListView::CSTBFileListView(CTavrixDoc* document, QWidget* parent)
     : QWidget(parent), m_document(document), m_rowSizes(kMaxRows, 0) {
@@ -140,7 +103,7 @@ void CSTBFileListView::FillList(const std::string& folder, int count, const StbF
         if (entry.kind != STB_ENTRY_FILE || entry.name[0] == '\0') {
             continue;
         }
-        std::string name = NameOf(entry);
+        std::string name(FieldText(entry.name));
         if (!folder.empty() && name.compare(0, folder.size(), folder) == 0) {
             name.erase(0, folder.size());
         }
@@ -233,14 +196,8 @@ bool CSTBFileListView::DeleteFile(const std::string& path) {
 }
 
 bool CSTBFileListView::RenameFile(const std::string& oldPath, const std::string& newPath) {
-    const auto nameOf = [](std::string path) {
-        if (!path.empty() && path.back() == '\\') {
-            path.pop_back();
-        }
-        return LastComponent(path);
-    };
-    const std::string oldName = nameOf(oldPath);
-    const std::string newName = nameOf(newPath);
+    const std::string oldName = LastComponent(oldPath);
+    const std::string newName = LastComponent(newPath);
     FileControlBlock fcb;
     if (!BuildFileControlBlock(&fcb, FCNTL_RENAME, oldPath, newPath) || !m_device.fcntl(&fcb)) {
         AppMessageBox(GetSafeHwnd(), kErrorText, MB_ICONSTOP);

@@ -31,12 +31,6 @@ struct StbDeviceCalls {
     std::function<bool(const FileControlBlock* fcb)> fcntl = TAVRIX_FCntl;
 };
 
-// Fills a FileControlBlock for one device command. False, with the block left
-// zeroed, when a path does not fit its field with the terminating zero: a cut
-// path would name another file on the device.
-bool BuildFileControlBlock(FileControlBlock* fcb, std::int32_t command, const std::string& path,
-                           const std::string& secondPath = std::string());
-
 class CSTBFileListView : public QWidget, public CMessageTarget {
 public:
     static constexpr int kListId = 105;

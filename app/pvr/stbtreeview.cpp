@@ -2,8 +2,6 @@
 
 #include <array>
 #include <cstdio>
-#include <cstring>
-#include <string_view>
 #include <vector>
 
 #include <QApplication>
@@ -11,12 +9,14 @@
 #include "app/shell/mainfrm.h"
 #include "app/shell/onrefreshdlg.h"
 #include "app/shell/tavrixapp.h"
-#include "app/shell/usermessages.h"
+#include "core/names.h"
 #include "device/listingrules.h"
+#include "device/tavrixcalls.h"
 #include "platform/clock.h"
 #include "platform/templates.h"
 #include "platform/trace.h"
 #include "platform/user.h"
+#include "platform/usermessages.h"
 
 namespace {
 
@@ -36,11 +36,6 @@ ListingBuffer& Listing() {
     return buffer;
 }
 
-// Descriptor texts come from the device and need not be terminated.
-std::string Field(const char* text, std::size_t size) {
-    return std::string(text, ::strnlen(text, size));
-}
-
 std::string Format(const char* format, auto... args) {
     char text[256];
     std::snprintf(text, sizeof text, format, args...);
@@ -49,18 +44,6 @@ std::string Format(const char* format, auto... args) {
 
 char Upper(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (Upper(a[i]) != Upper(b[i])) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // Any drive letter goes, and one trailing "\" is dropped, so that C:\PVR\AV\,
@@ -80,12 +63,6 @@ std::string DropTrailingBackslash(std::string path) {
         path.pop_back();
     }
     return path;
-}
-
-// The text after the last "\".
-std::string LastComponent(const std::string& path) {
-    const std::size_t slash = path.rfind('\\');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 }  // namespace
@@ -170,8 +147,9 @@ void CSTBTreeView::EnableMainFrame(bool enable) const {
 // ---- Device arrival ------------------------------------------------------------------
 
 void CSTBTreeView::OnDeviceArrived(const DeviceDescriptor* descriptor) {
-    m_rootLabel = Field(descriptor->productName, sizeof descriptor->productName) + " / " +
-                  Field(descriptor->oemName, sizeof descriptor->oemName);
+    // Descriptor texts come from the device and need not be terminated.
+    m_rootLabel = std::string(FieldText(descriptor->productName)) + " / " +
+                  std::string(FieldText(descriptor->oemName));
     m_firstListing = true;
     if (m_tree == nullptr) {
         m_tree = new CTreeCtrlX(this);
@@ -296,7 +274,7 @@ void CSTBTreeView::CompleteListing(int found) {
         if (entry.name[0] == '\0') {
             continue;
         }
-        const std::string name(entry.name, ::strnlen(entry.name, sizeof entry.name));
+        const std::string name(FieldText(entry.name));
         if (entry.kind == STB_ENTRY_FILE) {
             TRACE_AT("==>[%s] %lld bytes", name.c_str(), static_cast<long long>(entry.size));
             ++shown;
@@ -469,7 +447,7 @@ bool CSTBTreeView::RenameFolder(const std::string& oldPath, const std::string& n
     if (item == nullptr) {
         return false;
     }
-    m_tree->SetItemText(item, LastComponent(DropTrailingBackslash(newPath)));
+    m_tree->SetItemText(item, LastComponent(newPath));
     return true;
 }
 

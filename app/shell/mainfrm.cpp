@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <vector>
 
 #include <QApplication>
@@ -28,13 +27,20 @@
 #include "app/shell/onrefreshdlg.h"
 #include "app/shell/tavrixapp.h"
 #include "app/shell/tavrixdoc.h"
-#include "app/shell/usermessages.h"
 #include "app/transfer/transfercommands.h"
+#include "core/names.h"
+#include "device/tavrixapi.h"
 #include "platform/pcfs.h"
 #include "platform/registry.h"
 #include "platform/templates.h"
 #include "platform/trace.h"
 #include "platform/user.h"
+#include "platform/usermessages.h"
+
+// The library posts its own notice numbers to the window it is opened with;
+// the frame takes them as its arrival and removal messages.
+static_assert(TAVRIX_WM_ARRIVAL == WM_DEVICE_ARRIVAL);
+static_assert(TAVRIX_WM_REMOVAL == WM_DEVICE_REMOVAL);
 
 namespace {
 
@@ -95,11 +101,6 @@ const std::array kCommands{
     CommandEntry{ID_NEXT_PANE, &CMainFrame::OnNextPane},
     CommandEntry{ID_PREV_PANE, &CMainFrame::OnPrevPane},
 };
-
-// Descriptor texts come from the device and need not be terminated.
-std::string Field(const char* text, std::size_t size) {
-    return std::string(text, strnlen(text, size));
-}
 
 }  // namespace
 
@@ -442,9 +443,9 @@ LRESULT CMainFrame::OnDeviceArrival() {
         return 0;
     }
     m_deviceDescriptor = descriptor;
-    const std::string product =
-        Field(m_deviceDescriptor.productName, sizeof m_deviceDescriptor.productName);
-    const std::string oem = Field(m_deviceDescriptor.oemName, sizeof m_deviceDescriptor.oemName);
+    // Descriptor texts come from the device and need not be terminated.
+    const std::string product(FieldText(m_deviceDescriptor.productName));
+    const std::string oem(FieldText(m_deviceDescriptor.oemName));
     const bool highSpeed = m_deviceDescriptor.speed != 0;
     TRACE_AT("product_name ; %s", product.c_str());
     TRACE_AT("oem_name     ; %s", oem.c_str());
@@ -473,8 +474,7 @@ LRESULT CMainFrame::OnDeviceRemoved() {
     }
     m_stbFileList->ClearList();
     m_stbTree->ClearTree();
-    SetStatusText(Field(m_deviceDescriptor.productName, sizeof m_deviceDescriptor.productName) +
-                  " has been removed...");
+    SetStatusText(std::string(FieldText(m_deviceDescriptor.productName)) + " has been removed...");
     return 0;
 }
 

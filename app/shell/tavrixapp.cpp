@@ -9,6 +9,7 @@
 #include "app/res/resources.h"
 #include "app/shell/mainfrm.h"
 #include "app/shell/tavrixdoc.h"
+#include "core/names.h"
 #include "platform/registry.h"
 #include "platform/syscolor.h"
 #include "platform/trace.h"
@@ -95,12 +96,8 @@ void CTavrixApp::AddToRecentFileList(const std::string& path) {
     if (path.empty()) {
         return;
     }
-    const QString wanted = QString::fromStdString(path);
     m_recentFiles.erase(std::remove_if(m_recentFiles.begin(), m_recentFiles.end(),
-                                       [&](const std::string& p) {
-                                           return QString::fromStdString(p).compare(
-                                                      wanted, Qt::CaseInsensitive) == 0;
-                                       }),
+                                       [&](const std::string& p) { return EqualsNoCase(p, path); }),
                         m_recentFiles.end());
     m_recentFiles.insert(m_recentFiles.begin(), path);
     if (m_recentFiles.size() > static_cast<std::size_t>(kRecentFileCount)) {

@@ -8,7 +8,7 @@
 #include "app/pvr/stbtreeview.h"
 #include "app/shell/mainfrm.h"
 #include "app/shell/tavrixapp.h"
-#include "app/shell/usermessages.h"
+#include "platform/usermessages.h"
 #include "app/transfer/transferdlg.h"
 #include "app/transfer/xfermode.h"
 #include "platform/user.h"

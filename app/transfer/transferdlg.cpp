@@ -9,7 +9,7 @@
 
 #include "app/controls/enhprogressctrl.h"
 #include "app/res/resources.h"
-#include "app/shell/usermessages.h"
+#include "platform/usermessages.h"
 #include "core/xstring.h"
 #include "platform/clock.h"
 #include "platform/trace.h"

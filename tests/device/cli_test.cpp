@@ -72,9 +72,16 @@ TEST_F(CliTest, CommandsAndExitStatus) {
     EXPECT_EQ(Run({"rm", "C:\\PVR\\MP3\\up.bin"}, &out), 1);
     EXPECT_EQ(out, "tavrix-pvr: rm C:\\PVR\\MP3\\up.bin failed\n");
     EXPECT_EQ(Run({"get", "C:\\PVR\\AV\\none.ts", local}), 1);
+    EXPECT_EQ(Run({"ls", "C:\\PVR\\None"}, &out), 1);
+    EXPECT_EQ(out, "tavrix-pvr: ls: cannot list C:\\PVR\\None\n");
     EXPECT_EQ(Run({"frobnicate"}), 2);
     EXPECT_EQ(Run({"ls"}), 2);
-    EXPECT_EQ(Run({}), 2);
+    EXPECT_EQ(Run({"ls", "C:\\PVR", "--resume"}), 2);
+    EXPECT_EQ(Run({}, &out), 2);
+    // The usage text comes from the command table.
+    EXPECT_NE(out.find("usage: tavrix-pvr [--socket PATH] COMMAND\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("\n  get PVRPATH LOCALFILE [--resume]  copy"), std::string::npos) << out;
+    EXPECT_NE(out.find("\n  mv OLDPATH NEWPATH  "), std::string::npos) << out;
 }
 
 TEST_F(CliTest, ResumeContinuesBothWays) {

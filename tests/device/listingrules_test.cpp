@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/names.h"
 #include "device/listingrules.h"
 #include "platform/trace.h"
 
@@ -59,8 +60,7 @@ std::vector<Entry> Shown(const std::vector<StbFindData>& listing) {
     std::vector<Entry> shown;
     for (const StbFindData& e : listing) {
         if (e.name[0] != '\0' && (e.kind == STB_ENTRY_FILE || e.kind == STB_ENTRY_FOLDER)) {
-            shown.push_back(
-                {std::string(e.name, ::strnlen(e.name, sizeof e.name)), e.kind, e.size});
+            shown.push_back({std::string(FieldText(e.name)), e.kind, e.size});
         }
     }
     return shown;

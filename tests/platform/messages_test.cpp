@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "platform/thread.h"
+#include "platform/usermessages.h"
 #include "support/recorder.h"
 
 using platform::CThread;
@@ -86,4 +87,34 @@ TEST(Messages, DestroyedWindowDropsPostsAndSends) {
     CRecorder other;
     EXPECT_NE(other.GetSafeHwnd(), h);
     EXPECT_FALSE(IsWindow(h));
+}
+
+// The program's message numbers are part of its internal protocol: each one
+// keeps its number, and traces name it.
+TEST(Messages, TheProgramsOwnNumbersAndTheirNames) {
+    struct Row {
+        UINT message;
+        UINT number;
+        const char* name;
+    };
+    const Row rows[] = {
+        {WM_CONVERT_DONE, 0x40A, "WM_CONVERT_DONE"},
+        {WM_CONVERT_FAILED, 0x40B, "WM_CONVERT_FAILED"},
+        {WM_CONVERT_TOTAL, 0x40C, "WM_CONVERT_TOTAL"},
+        {WM_OPEN_AVR, 0x414, "WM_OPEN_AVR"},
+        {WM_SET_STATUS_TEXT, 0x416, "WM_SET_STATUS_TEXT"},
+        {WM_DEVICE_ARRIVAL, 0x421, "WM_DEVICE_ARRIVAL"},
+        {WM_DEVICE_REMOVAL, 0x422, "WM_DEVICE_REMOVAL"},
+        {WM_TRANSFER_ITEM, 0x464, "WM_TRANSFER_ITEM"},
+        {WM_TRANSFER_FAILED, 0x465, "WM_TRANSFER_FAILED"},
+        {WM_TRANSFER_DONE, 0x466, "WM_TRANSFER_DONE"},
+        {WM_TRANSFER_BYTES, 0x467, "WM_TRANSFER_BYTES"},
+        {WM_LIST_DBLCLK, 0x4BC, "WM_LIST_DBLCLK"},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(r.message, r.number) << r.name;
+        EXPECT_STREQ(UserMessageName(r.message), r.name);
+    }
+    EXPECT_EQ(UserMessageName(WM_USER + 11 + 1000), nullptr);
+    EXPECT_EQ(UserMessageName(WM_TIMER), nullptr);
 }

@@ -213,6 +213,21 @@ TEST_F(PcFolder, SearchMatchesWildcardsWithoutCaseAndSortsByName) {
     EXPECT_FALSE(FindFiles(R"(C:\..\*.*)", entries));
 }
 
+// Folders list in the order the folder tree sorts its labels (the one rule of
+// core/names.h), so the PC list and the PC tree agree; names equal but for
+// case come in byte order.
+TEST_F(PcFolder, SearchSortsByTheNameRule) {
+    for (const char* name : {"b.txt", "Ab", "ärger", "A_b", "B.txt", "Zebra", "Ärger2"}) {
+        m_drives.MakeFile(std::string("Sorted/") + name, "");
+    }
+    std::vector<FindEntry> entries;
+    ASSERT_TRUE(FindFiles(R"(C:\Sorted\*.*)", entries));
+    EXPECT_EQ(Names(entries), (std::vector<std::string>{"A_b", "Ab", "B.txt", "b.txt", "Zebra",
+                                                        "ärger", "Ärger2"}));
+    ASSERT_TRUE(FindFiles(R"(C:\Sorted\ÄRGER*)", entries));
+    EXPECT_EQ(Names(entries), (std::vector<std::string>{"ärger", "Ärger2"}));
+}
+
 TEST_F(PcFolder, SearchReportsSizeKindAndTimes) {
     const std::string host = m_drives.C() + "/Movies/Movie.avr";
     // 2004-03-05 12:05:09 UTC as the last write.

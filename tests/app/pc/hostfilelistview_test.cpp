@@ -11,9 +11,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/shell/usermessages.h"
 #include "platform/pcfs.h"
 #include "platform/syscolor.h"
+#include "platform/usermessages.h"
 #include "support/pcpanes.h"
 
 namespace {

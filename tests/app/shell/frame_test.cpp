@@ -19,8 +19,8 @@
 #include "app/pvr/stbtreeview.h"
 #include "app/res/resource.h"
 #include "app/shell/onrefreshdlg.h"
-#include "app/shell/usermessages.h"
 #include "platform/templates.h"
+#include "platform/usermessages.h"
 #include "support/shellfixture.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "app/controls/enhprogressctrl.h"
 #include "app/res/resources.h"
-#include "app/shell/usermessages.h"
+#include "platform/usermessages.h"
 #include "app/transfer/transferdlg.h"
 #include "platform/clock.h"
 #include "transfer/transferengine.h"
