@@ -1,8 +1,12 @@
 // A device that lies in its replies: every field of a reply is held against
 // what was asked and what arrived, and a reply that does not fit fails the call
 // and ends the link, as an unplugged cable does.
+#include <sys/wait.h>
+
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <thread>
 
 #include "scriptedpvr.h"
@@ -16,29 +20,30 @@ constexpr std::uint32_t kAsked = 1000;
 constexpr std::uint32_t kEntry = sizeof(StbFindData);
 constexpr std::uint32_t kSpace = sizeof(StbDiskSpace);
 
-// The library calls the table exercises; each is true when the call succeeded.
+// The library calls the table exercises.
 enum class Call { BulkIn, BulkOut, FCntl, Descriptor, FindNext, AvfSize, AfterCancelledBulkIn };
 
-bool Succeeds(Call call) {
+// What the call returned: a count, or 1 / 0 for a bool.
+int Run(Call call) {
     static char buffer[4 * kAsked];
     switch (call) {
         case Call::BulkIn:
-            return TAVRIX_BulkIN(buffer, kAsked, 0) == static_cast<int>(kAsked);
+            return TAVRIX_BulkIN(buffer, kAsked, 0);
         case Call::BulkOut:
-            return TAVRIX_BulkOUT(buffer, kAsked, 1000) == static_cast<int>(kAsked);
+            return TAVRIX_BulkOUT(buffer, kAsked, 1000);
         case Call::FCntl: {
             FileControlBlock fcb{};
             fcb.command = FCNTL_CLOSE;
-            return TAVRIX_FCntl(&fcb);
+            return TAVRIX_FCntl(&fcb) ? 1 : 0;
         }
         case Call::Descriptor: {
             DeviceDescriptor descriptor{};
-            return TAVRIX_GetDeviceDescriptor(&descriptor);
+            return TAVRIX_GetDeviceDescriptor(&descriptor) ? 1 : 0;
         }
         case Call::FindNext: {
             StbFindData entries[2];
             StbDiskSpace space{};
-            return TAVRIX_FindNext(0, 2, &space, entries) == 2;
+            return TAVRIX_FindNext(0, 2, &space, entries);
         }
         case Call::AvfSize: {
             TransferItem item{};
@@ -46,7 +51,7 @@ bool Succeeds(Call call) {
             item.direction = TRANSFER_DOWNLOAD;
             std::strcpy(item.pvrPath, "C:\\PVR\\AV\\a.AVF");
             std::int64_t size = 0;
-            return TAVRIX_RequestAVFSize(&size, &item) && size == 4096;
+            return TAVRIX_RequestAVFSize(&size, &item) && size == 4096 ? 1 : 0;
         }
         case Call::AfterCancelledBulkIn: {
             // A bulk-in that the device answers only once it is cancelled; its
@@ -62,10 +67,24 @@ bool Succeeds(Call call) {
             returned = true;
             canceller.join();
             EXPECT_EQ(got, -1) << "the cancelled call";
-            return Succeeds(Call::FCntl);
+            return Run(Call::FCntl);
         }
     }
-    return false;
+    return 0;
+}
+
+bool Succeeds(Call call) {
+    const int expected = call == Call::BulkIn || call == Call::BulkOut ? static_cast<int>(kAsked)
+                         : call == Call::FindNext                      ? 2
+                                                                       : 1;
+    return Run(call) == expected;
+}
+
+// The failure the call reports; a lost device's listing is "busy".
+bool Fails(Call call) {
+    const int failure =
+        call == Call::BulkIn || call == Call::BulkOut || call == Call::FindNext ? -1 : 0;
+    return Run(call) == failure;
 }
 
 struct Lie {
@@ -127,8 +146,7 @@ const Lie kLies[] = {
     {"wrong sequence", wire::Code::FCntl, [](Answer& a) { ++a.header.seq; }, Call::FCntl},
     {"wrong magic", wire::Code::FCntl, [](Answer& a) { a.header.magic ^= 1; }, Call::FCntl},
     {"wrong code", wire::Code::FCntl,
-     [](Answer& a) { a.header.code = static_cast<std::uint16_t>(wire::Code::Flush); },
-     Call::FCntl},
+     [](Answer& a) { a.header.code = static_cast<std::uint16_t>(wire::Code::Flush); }, Call::FCntl},
     {"status that is no answer of the call", wire::Code::FCntl, [](Answer& a) { Status(a, 2); },
      Call::FCntl},
     {"status reply with a payload", wire::Code::FCntl, [](Answer& a) { Payload(a, "1234"); },
@@ -159,13 +177,12 @@ const Lie kLies[] = {
      Call::FindNext},
     {"listing count above its payload", wire::Code::FindNext,
      [](Answer& a) { Payload(a, Page(1)); }, Call::FindNext},
-    {"listing count below its payload", wire::Code::FindNext,
-     [](Answer& a) { Status(a, 1); }, Call::FindNext},
+    {"listing count below its payload", wire::Code::FindNext, [](Answer& a) { Status(a, 1); },
+     Call::FindNext},
     {"short disk space", wire::Code::FindNext,
      [](Answer& a) { Payload(a, a.payload.substr(kSpace / 2)); }, Call::FindNext},
     {"listing entry name without its end", wire::Code::FindNext,
-     [](Answer& a) { std::memset(a.payload.data() + kSpace + kEntry, 'n', 124); },
-     Call::FindNext},
+     [](Answer& a) { std::memset(a.payload.data() + kSpace + kEntry, 'n', 124); }, Call::FindNext},
     // Replies owed by a cancelled call are checked as strictly.
     {"owed reply with the wrong sequence", wire::Code::BulkIn,
      [](Answer& a) {
@@ -220,20 +237,51 @@ TEST_F(RepliesTest, HonestOwedReplyIsSkipped) {
 TEST_F(RepliesTest, AReplyThatDoesNotFitFailsTheCallAndEndsTheLink) {
     for (const Lie& lie : kLies) {
         SCOPED_TRACE(lie.name);
-        CScriptedPvr pvr(m_socket, [&lie](const wire::Header& request, const std::string&,
-                                          Answer* a) {
-            if (static_cast<wire::Code>(request.code) == lie.on) {
-                lie.bend(*a);
-            }
-        });
+        CScriptedPvr pvr(m_socket,
+                         [&lie](const wire::Header& request, const std::string&, Answer* a) {
+                             if (static_cast<wire::Code>(request.code) == lie.on) {
+                                 lie.bend(*a);
+                             }
+                         });
         AttachTo(pvr);
         const int removals = m_window.Count(TAVRIX_WM_REMOVAL);
-        EXPECT_FALSE(Succeeds(lie.call));
+        EXPECT_TRUE(Fails(lie.call));
         EXPECT_FALSE(TAVRIX_DevicePresent()) << "the link counts as broken";
-        EXPECT_FALSE(Succeeds(Call::FCntl)) << "and fails every further call";
+        EXPECT_TRUE(Fails(Call::FCntl)) << "and fails every further call";
         EXPECT_TRUE(pvr.WaitHostGone(3000)) << "the library hung up";
         EXPECT_TRUE(WaitForMessage(TAVRIX_WM_REMOVAL, removals + 1)) << "and reported the removal";
         TAVRIX_UninitDevice();
+    }
+}
+
+// The command line moves what the library says arrived; a count beyond its
+// buffer once made it write memory that was never sent into the file.
+TEST_F(RepliesTest, GetFailsOnABulkInCountThatWasNotSent) {
+    const struct {
+        const char* name;
+        std::int32_t status;
+        std::uint32_t sent;
+    } lies[] = {
+        {"count beyond the bytes asked", 1 << 20, 100},
+        {"count beyond the command's buffer", 3 << 20, 100},
+        {"count twice what was sent", 100, 50},
+    };
+    const std::string local = (m_dir / "a.bin").string();
+    for (const auto& lie : lies) {
+        SCOPED_TRACE(lie.name);
+        CScriptedPvr pvr(m_socket,
+                         [&lie](const wire::Header& request, const std::string&, Answer* a) {
+                             if (static_cast<wire::Code>(request.code) == wire::Code::BulkIn) {
+                                 Status(*a, lie.status);
+                                 Payload(*a, std::string(lie.sent, 'x'));
+                             }
+                         });
+        ASSERT_TRUE(pvr.Start());
+        const std::string command = std::string("'") + TAVRIX_PVR_CLI + "' --socket '" + m_socket +
+                                    "' get 'C:\\PVR\\AV\\a' '" + local + "' 2>/dev/null";
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status)) << "the command crashed";
+        EXPECT_EQ(WEXITSTATUS(status), 1);
     }
 }
 

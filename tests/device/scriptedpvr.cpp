@@ -99,8 +99,8 @@ bool CScriptedPvr::Write(const Answer& answer) {
     bytes += answer.payload;
     std::size_t sent = 0;
     while (sent < bytes.size()) {
-        const ssize_t n = ::send(m_host.Get(), bytes.data() + sent, bytes.size() - sent,
-                                 MSG_NOSIGNAL);
+        const ssize_t n =
+            ::send(m_host.Get(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -112,8 +112,7 @@ bool CScriptedPvr::Write(const Answer& answer) {
     return true;
 }
 
-CScriptedPvr::Answer CScriptedPvr::Honest(const wire::Header& request,
-                                          const std::string& payload) {
+CScriptedPvr::Answer CScriptedPvr::Honest(const wire::Header& request, const std::string& payload) {
     const auto code = static_cast<wire::Code>(request.code);
     Answer answer{wire::MakeHeader(code, request.seq, 0, 1), std::string(), true, false};
     const auto fill = [&answer](const void* data, std::size_t size) {
