@@ -90,8 +90,8 @@ bool Fails(Call call) {
 struct Lie {
     const char* name;
     wire::Code on;  // the request whose answer lies
-    std::function<void(Answer&)> bend;
     Call call;
+    std::function<void(Answer&)> bend;
 };
 
 void Status(Answer& a, std::int32_t status) {
@@ -119,90 +119,83 @@ void Held(Answer& a) {
 
 const Lie kLies[] = {
     // Bulk in: the count is the payload, and no more than was asked.
-    {"bulk-in count above its payload", wire::Code::BulkIn,
-     [](Answer& a) { Payload(a, std::string(kAsked / 2, 'x')); }, Call::BulkIn},
-    {"bulk-in count above the bytes asked", wire::Code::BulkIn,
-     [](Answer& a) { Status(a, 5 * kAsked); }, Call::BulkIn},
-    {"bulk-in count below its payload", wire::Code::BulkIn,
-     [](Answer& a) { Status(a, kAsked / 2); }, Call::BulkIn},
-    {"bulk-in payload above the bytes asked", wire::Code::BulkIn,
+    {"bulk-in count above its payload", wire::Code::BulkIn, Call::BulkIn,
+     [](Answer& a) { Payload(a, std::string(kAsked / 2, 'x')); }},
+    {"bulk-in count above the bytes asked", wire::Code::BulkIn, Call::BulkIn,
+     [](Answer& a) { Status(a, 5 * kAsked); }},
+    {"bulk-in count below its payload", wire::Code::BulkIn, Call::BulkIn,
+     [](Answer& a) { Status(a, kAsked / 2); }},
+    {"bulk-in payload above the bytes asked", wire::Code::BulkIn, Call::BulkIn,
      [](Answer& a) {
          Status(a, 2 * kAsked);
          Payload(a, std::string(2 * kAsked, 'x'));
-     },
-     Call::BulkIn},
-    {"bulk-in failure code that is none", wire::Code::BulkIn,
+     }},
+    {"bulk-in failure code that is none", wire::Code::BulkIn, Call::BulkIn,
      [](Answer& a) {
          Status(a, -7);
          Payload(a, "");
-     },
-     Call::BulkIn},
+     }},
     // Bulk out: no more accepted than sent, and a bare status.
-    {"bulk-out count above the bytes sent", wire::Code::BulkOut,
-     [](Answer& a) { Status(a, 5 * kAsked); }, Call::BulkOut},
-    {"bulk-out reply with a payload", wire::Code::BulkOut,
-     [](Answer& a) { Payload(a, "12345678"); }, Call::BulkOut},
+    {"bulk-out count above the bytes sent", wire::Code::BulkOut, Call::BulkOut,
+     [](Answer& a) { Status(a, 5 * kAsked); }},
+    {"bulk-out reply with a payload", wire::Code::BulkOut, Call::BulkOut,
+     [](Answer& a) { Payload(a, "12345678"); }},
     // Every reply: it answers this request, of this protocol.
-    {"wrong sequence", wire::Code::FCntl, [](Answer& a) { ++a.header.seq; }, Call::FCntl},
-    {"wrong magic", wire::Code::FCntl, [](Answer& a) { a.header.magic ^= 1; }, Call::FCntl},
-    {"wrong code", wire::Code::FCntl,
-     [](Answer& a) { a.header.code = static_cast<std::uint16_t>(wire::Code::Flush); }, Call::FCntl},
-    {"status that is no answer of the call", wire::Code::FCntl, [](Answer& a) { Status(a, 2); },
-     Call::FCntl},
-    {"status reply with a payload", wire::Code::FCntl, [](Answer& a) { Payload(a, "1234"); },
-     Call::FCntl},
-    {"control reply longer than its record", wire::Code::GetDescriptor,
-     [](Answer& a) { Payload(a, a.payload + std::string(48, 'j')); }, Call::Descriptor},
-    {"control reply beyond any limit", wire::Code::GetDescriptor,
-     [](Answer& a) { a.header.length = 0xFFFFFFF0u; }, Call::Descriptor},
+    {"wrong sequence", wire::Code::FCntl, Call::FCntl, [](Answer& a) { ++a.header.seq; }},
+    {"wrong magic", wire::Code::FCntl, Call::FCntl, [](Answer& a) { a.header.magic ^= 1; }},
+    {"wrong code", wire::Code::FCntl, Call::FCntl,
+     [](Answer& a) { a.header.code = static_cast<std::uint16_t>(wire::Code::Flush); }},
+    {"status that is no answer of the call", wire::Code::FCntl, Call::FCntl,
+     [](Answer& a) { Status(a, 2); }},
+    {"status reply with a payload", wire::Code::FCntl, Call::FCntl,
+     [](Answer& a) { Payload(a, "1234"); }},
+    {"control reply longer than its record", wire::Code::GetDescriptor, Call::Descriptor,
+     [](Answer& a) { Payload(a, a.payload + std::string(48, 'j')); }},
+    {"control reply beyond any limit", wire::Code::GetDescriptor, Call::Descriptor,
+     [](Answer& a) { a.header.length = 0xFFFFFFF0u; }},
     // Records: exact sizes, texts that end within their fields.
-    {"short descriptor", wire::Code::GetDescriptor,
-     [](Answer& a) { Payload(a, a.payload.substr(0, 40)); }, Call::Descriptor},
-    {"descriptor name without its end", wire::Code::GetDescriptor,
-     [](Answer& a) { std::memset(a.payload.data(), 'A', 20); }, Call::Descriptor},
-    {"short byte count", wire::Code::RequestAvfSize,
-     [](Answer& a) { Payload(a, a.payload.substr(0, 4)); }, Call::AvfSize},
-    {"negative byte count", wire::Code::RequestAvfSize,
+    {"short descriptor", wire::Code::GetDescriptor, Call::Descriptor,
+     [](Answer& a) { Payload(a, a.payload.substr(0, 40)); }},
+    {"descriptor name without its end", wire::Code::GetDescriptor, Call::Descriptor,
+     [](Answer& a) { std::memset(a.payload.data(), 'A', 20); }},
+    {"short byte count", wire::Code::RequestAvfSize, Call::AvfSize,
+     [](Answer& a) { Payload(a, a.payload.substr(0, 4)); }},
+    {"negative byte count", wire::Code::RequestAvfSize, Call::AvfSize,
      [](Answer& a) {
          const std::int64_t size = -1;
          Payload(a, std::string(reinterpret_cast<const char*>(&size), sizeof size));
-     },
-     Call::AvfSize},
+     }},
     // Listings: no more entries than room for them, as many as arrived.
-    {"listing count above the capacity", wire::Code::FindNext,
+    {"listing count above the capacity", wire::Code::FindNext, Call::FindNext,
      [](Answer& a) {
          Status(a, 3);
          Payload(a, Page(3));
-     },
-     Call::FindNext},
-    {"listing count above its payload", wire::Code::FindNext,
-     [](Answer& a) { Payload(a, Page(1)); }, Call::FindNext},
-    {"listing count below its payload", wire::Code::FindNext, [](Answer& a) { Status(a, 1); },
-     Call::FindNext},
-    {"short disk space", wire::Code::FindNext,
-     [](Answer& a) { Payload(a, a.payload.substr(kSpace / 2)); }, Call::FindNext},
-    {"listing entry name without its end", wire::Code::FindNext,
-     [](Answer& a) { std::memset(a.payload.data() + kSpace + kEntry, 'n', 124); }, Call::FindNext},
+     }},
+    {"listing count above its payload", wire::Code::FindNext, Call::FindNext,
+     [](Answer& a) { Payload(a, Page(1)); }},
+    {"listing count below its payload", wire::Code::FindNext, Call::FindNext,
+     [](Answer& a) { Status(a, 1); }},
+    {"short disk space", wire::Code::FindNext, Call::FindNext,
+     [](Answer& a) { Payload(a, a.payload.substr(kSpace / 2)); }},
+    {"listing entry name without its end", wire::Code::FindNext, Call::FindNext,
+     [](Answer& a) { std::memset(a.payload.data() + kSpace + kEntry, 'n', 124); }},
     // Replies owed by a cancelled call are checked as strictly.
-    {"owed reply with the wrong sequence", wire::Code::BulkIn,
+    {"owed reply with the wrong sequence", wire::Code::BulkIn, Call::AfterCancelledBulkIn,
      [](Answer& a) {
          Held(a);
          ++a.header.seq;
-     },
-     Call::AfterCancelledBulkIn},
-    {"owed reply with the wrong code", wire::Code::BulkIn,
+     }},
+    {"owed reply with the wrong code", wire::Code::BulkIn, Call::AfterCancelledBulkIn,
      [](Answer& a) {
          Held(a);
          a.header.code = static_cast<std::uint16_t>(wire::Code::FCntl);
-     },
-     Call::AfterCancelledBulkIn},
-    {"owed reply larger than its call asked", wire::Code::BulkIn,
+     }},
+    {"owed reply larger than its call asked", wire::Code::BulkIn, Call::AfterCancelledBulkIn,
      [](Answer& a) {
          Held(a);
          Status(a, 2 * kAsked);
          Payload(a, std::string(2 * kAsked, 'x'));
-     },
-     Call::AfterCancelledBulkIn},
+     }},
 };
 
 class RepliesTest : public PvrTest {
