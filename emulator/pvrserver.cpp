@@ -133,8 +133,8 @@ void CPvrServer::AcceptLoop() {
         }
         if (const int hosts = Hosts(); hosts >= m_options.maxHosts) {
             // Each host costs a thread; a crowd of them must not cost the PVR.
-            ::close(fd);
             Log("host turned away: " + std::to_string(hosts) + " hosts are connected");
+            ::close(fd);
             continue;
         }
         ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &kSocketBuffer, sizeof kSocketBuffer);
