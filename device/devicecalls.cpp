@@ -70,8 +70,10 @@ int FindNext(CDeviceLink& link, int handle, int capacity, StbDiskSpace* diskSpac
     std::memcpy(&space, reply.data(), sizeof space);
     const auto count = static_cast<std::size_t>(std::max(status, 0));
     std::vector<StbFindData> page(count);
-    std::memcpy(static_cast<void*>(page.data()), reply.data() + sizeof space,
-                count * sizeof(StbFindData));
+    if (count > 0) {
+        std::memcpy(static_cast<void*>(page.data()), reply.data() + sizeof space,
+                    count * sizeof(StbFindData));
+    }
     if (!DiskSpaceFits(space) || !std::all_of(page.begin(), page.end(), EntryFits)) {
         link.Reject("a listing entry or disk space out of range");
         return -1;

@@ -83,7 +83,9 @@ public:
             return IoStatus::Interrupted;
         }
         const std::size_t take = std::min(size, m_size - m_used);
-        std::memcpy(data, m_data + m_used, take);
+        if (take > 0) {
+            std::memcpy(data, m_data + m_used, take);
+        }
         m_used += take;
         *done = take;
         if (size == sizeof(wire::Header) && take == size) {
