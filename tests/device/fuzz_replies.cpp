@@ -2,9 +2,10 @@
 //
 // The input is a script of library calls followed by the bytes "the device"
 // answers with. The link runs over an in-memory cable that hands out those
-// bytes, can put the right magic, code and sequence into a reply header (so
-// the fuzzer reaches the checks behind them), and can cancel a bulk call in
-// the middle, as another thread would. Whatever arrives, a call must never
+// bytes, can put the right magic, code and sequence into a reply header, or
+// give it the shape an honest device would (so the fuzzer reaches the checks
+// behind them and the records within), and can cancel a bulk call in the
+// middle, as another thread would. Whatever arrives, a call must never
 // report more than it asked for or hand out a record that does not fit, and a
 // dead link must fail every call after it. Built with -DTAVRIX_FUZZ=ON (see
 // the README); not part of the tests.
@@ -32,6 +33,7 @@ enum : std::uint8_t {
     kFixSeq = 4,
     kCancelInReceive = 8,
     kCancelInSend = 16,
+    kFixShape = 32,  // a status the call knows, with the payload length it announces
 };
 
 class CScriptCable : public tavrix::CTransport {
@@ -55,6 +57,7 @@ public:
                 if (header.code != static_cast<std::uint16_t>(wire::Code::BulkData) &&
                     header.code != static_cast<std::uint16_t>(wire::Code::Abort)) {
                     m_lastRequest = header;
+                    m_asked = Asked(header, chunks);
                 }
             }
             if (interruptible && (m_fix & kCancelInSend) != 0) {
@@ -100,7 +103,66 @@ public:
     void Shutdown() override { m_shut = true; }
 
 private:
+    // The count a request asks for: a listing's capacity, a bulk call's bytes.
+    static std::int64_t Asked(const wire::Header& header, std::span<const ConstChunk> chunks) {
+        const auto code = static_cast<wire::Code>(header.code);
+        if (chunks.size() < 2) {
+            return 0;
+        }
+        if (code == wire::Code::FindNext && chunks[1].size >= sizeof(wire::FindNextRequest)) {
+            wire::FindNextRequest request{};
+            std::memcpy(&request, chunks[1].data, sizeof request);
+            return request.capacity;
+        }
+        if ((code == wire::Code::BulkIn || code == wire::Code::BulkOut) &&
+            chunks[1].size >= sizeof(wire::BulkRequest)) {
+            wire::BulkRequest request{};
+            std::memcpy(&request, chunks[1].data, sizeof request);
+            return request.length;
+        }
+        return 0;
+    }
+
+    // What an honest device would send for the last request, status as given.
+    void Shape(wire::Header* header) const {
+        const auto pick = [header](std::int64_t low, std::int64_t high) {
+            const std::int64_t span = high - low + 1;
+            return static_cast<std::int32_t>(low + (header->status % span + span) % span);
+        };
+        switch (static_cast<wire::Code>(m_lastRequest.code)) {
+            case wire::Code::Hello:
+            case wire::Code::GetDescriptor:
+                header->status = pick(0, 1);
+                header->length = header->status == 1 ? sizeof(DeviceDescriptor) : 0;
+                break;
+            case wire::Code::RequestAvfSize:
+                header->status = pick(0, 1);
+                header->length = header->status == 1 ? sizeof(std::int64_t) : 0;
+                break;
+            case wire::Code::FindNext:
+                header->status = pick(-1, m_asked);
+                header->length = static_cast<std::uint32_t>(
+                    sizeof(StbDiskSpace) + sizeof(StbFindData) * std::max(header->status, 0));
+                break;
+            case wire::Code::BulkIn:
+                header->status = pick(-1, m_asked);
+                header->length = static_cast<std::uint32_t>(std::max(header->status, 0));
+                break;
+            case wire::Code::BulkOut:
+                header->status = pick(-1, m_asked);
+                header->length = 0;
+                break;
+            default:
+                header->status = pick(0, 1);
+                header->length = 0;
+                break;
+        }
+    }
+
     void Bend(wire::Header* header) const {
+        if ((m_fix & kFixShape) != 0) {
+            Shape(header);
+        }
         if ((m_fix & kFixMagic) != 0) {
             header->magic = wire::kMagic;
         }
@@ -118,6 +180,7 @@ private:
     CDeviceLink* m_link = nullptr;
     std::uint8_t m_fix = 0;
     wire::Header m_lastRequest{};
+    std::int64_t m_asked = 0;
     bool m_interrupted = false;
     bool m_shut = false;
 };
@@ -131,7 +194,7 @@ void Check(bool fact) {
 // One call, chosen by op; param sizes it. True when the call succeeded.
 bool Step(CDeviceLink& link, std::uint8_t op, std::uint8_t param) {
     namespace calls = tavrix::calls;
-    switch (op % 10) {
+    switch (op % 13) {
         case 0: {
             DeviceDescriptor descriptor{};
             const bool ok = calls::GetDescriptor(link, &descriptor);
@@ -184,6 +247,15 @@ bool Step(CDeviceLink& link, std::uint8_t op, std::uint8_t param) {
             TransferItem item{};
             return calls::RequestDataTransfer(link, &item);
         }
+        case 9:
+            calls::FindClose(link, 0);
+            return false;
+        case 10:
+            calls::Flush(link);
+            return false;
+        case 11:
+            calls::RequestDataTransferStop(link);
+            return false;
         default:
             return link.KeepAlive(0);
     }
@@ -191,26 +263,38 @@ bool Step(CDeviceLink& link, std::uint8_t op, std::uint8_t param) {
 
 }  // namespace
 
-// Input: a count n (1..16), n steps of (op, param, cable bends), then the
-// bytes the device sends.
+// Input: a byte whose low four bits count the steps n (1..16) and whose top
+// bit has the link greet the device first, n steps of (op, param, cable
+// bends), then the bytes the device sends.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) {
         return 0;
     }
-    const std::size_t steps = data[0] % 16 + 1;
+    const std::size_t steps = (data[0] & 15) + 1;
     const std::size_t script = 1 + 3 * steps;
     if (size < script) {
         return 0;
     }
     auto owned = std::make_unique<CScriptCable>(data + script, size - script);
     CScriptCable* cable = owned.get();
-    CDeviceLink link(std::move(owned), tavrix::LinkTimeouts{});
-    cable->SetLink(&link);
+    std::shared_ptr<CDeviceLink> link;
+    if ((data[0] & 0x80) != 0) {
+        cable->SetStep(kFixMagic | kFixCode | kFixSeq | kFixShape);
+        DeviceDescriptor descriptor{};
+        link = CDeviceLink::Open(std::move(owned), tavrix::LinkTimeouts{}, 1000, &descriptor);
+        if (!link) {
+            return 0;
+        }
+        Check(tavrix::DescriptorFits(descriptor));
+    } else {
+        link = std::make_shared<CDeviceLink>(std::move(owned), tavrix::LinkTimeouts{});
+    }
+    cable->SetLink(link.get());
     for (std::size_t i = 0; i < steps; ++i) {
         const std::uint8_t* step = data + 1 + 3 * i;
         cable->SetStep(step[2]);
-        const bool alive = link.Alive();
-        const bool ok = Step(link, step[0], step[1]);
+        const bool alive = link->Alive();
+        const bool ok = Step(*link, step[0], step[1]);
         // A dead link fails every call.
         Check(alive || !ok);
     }

@@ -247,6 +247,19 @@ TEST_F(RepliesTest, AReplyThatDoesNotFitFailsTheCallAndEndsTheLink) {
     }
 }
 
+// However slowly the bytes come, a call ends at its time-out.
+TEST_F(RepliesTest, AReplyThatNeverEndsEndsAtTheTimeOut) {
+    ::setenv("TAVRIX_PVR_TIMEOUT_MS", "300", 1);
+    CScriptedPvr pvr(m_socket, [](const wire::Header& request, const std::string&, Answer* a) {
+        if (static_cast<wire::Code>(request.code) == wire::Code::GetDescriptor) {
+            a->trickleMs = 100;
+        }
+    });
+    AttachTo(pvr);
+    EXPECT_TRUE(Fails(Call::Descriptor));
+    EXPECT_FALSE(TAVRIX_DevicePresent());
+}
+
 // The command line moves what the library says arrived; a count beyond its
 // buffer once made it write memory that was never sent into the file.
 TEST_F(RepliesTest, GetFailsOnABulkInCountThatWasNotSent) {

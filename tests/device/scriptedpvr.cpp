@@ -99,8 +99,17 @@ bool CScriptedPvr::Write(const Answer& answer) {
     bytes += answer.payload;
     std::size_t sent = 0;
     while (sent < bytes.size()) {
-        const ssize_t n =
-            ::send(m_host.Get(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        std::size_t size = bytes.size() - sent;
+        if (answer.trickleMs > 0 && sent >= sizeof answer.header) {
+            pollfd wake{m_wake.Get(), POLLIN, 0};
+            if (::poll(&wake, 1, answer.trickleMs) != 0) {
+                return false;
+            }
+            size = 1;
+        } else if (answer.trickleMs > 0) {
+            size = sizeof answer.header - sent;
+        }
+        const ssize_t n = ::send(m_host.Get(), bytes.data() + sent, size, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -114,7 +123,7 @@ bool CScriptedPvr::Write(const Answer& answer) {
 
 CScriptedPvr::Answer CScriptedPvr::Honest(const wire::Header& request, const std::string& payload) {
     const auto code = static_cast<wire::Code>(request.code);
-    Answer answer{wire::MakeHeader(code, request.seq, 0, 1), std::string(), true, false};
+    Answer answer{wire::MakeHeader(code, request.seq, 0, 1), std::string(), true, false, 0};
     const auto fill = [&answer](const void* data, std::size_t size) {
         answer.payload.assign(static_cast<const char*>(data), size);
     };

@@ -23,6 +23,8 @@ public:
         bool send = true;
         // Sent only once the host aborts the call it answers.
         bool holdForAbort = false;
+        // The payload trickles out a byte at a time, this far apart.
+        int trickleMs = 0;
     };
     // Sees each request and the answer it is about to get, and may change it.
     using Script = std::function<void(const wire::Header& request, const std::string& payload,
