@@ -40,13 +40,13 @@ std::shared_ptr<CDeviceLink> CDeviceLink::Open(std::unique_ptr<CTransport> trans
                                                DeviceDescriptor* descriptor) {
     auto link = std::make_shared<CDeviceLink>(std::move(transport), timeouts);
     const wire::HelloRequest hello{wire::kVersion};
+    const ReplyRule rule{wire::Code::Hello, 0, 1, 0, sizeof(DeviceDescriptor)};
     DeviceDescriptor answer{};
     std::int32_t status = 0;
-    std::uint32_t size = 0;
     std::lock_guard<std::mutex> lock(link->m_io);
-    if (!link->Exchange(wire::Code::Hello, &hello, sizeof hello, After(helloTimeoutMs), &status,
-                        &answer, sizeof answer, &size) ||
-        status != 1 || size != sizeof answer) {
+    if (!link->Exchange(rule, &hello, sizeof hello, After(helloTimeoutMs), &status, &answer,
+                        sizeof answer) ||
+        status != 1 || !DescriptorFits(answer)) {
         link->Break();
         return nullptr;
     }
@@ -80,10 +80,14 @@ bool CDeviceLink::Fail(IoStatus status, const char* what) {
     return false;
 }
 
-bool CDeviceLink::CheckReply(const wire::Header& reply, wire::Code code, std::uint32_t seq) {
-    if (reply.magic != wire::kMagic || reply.code != static_cast<std::uint16_t>(code) ||
-        reply.seq != seq) {
-        TRACE_AT("TAVRIX link: unexpected reply to %s", wire::CodeName(code));
+void CDeviceLink::Reject(const char* what) {
+    TRACE_AT("TAVRIX link: %s; the link is given up", what);
+    Break();
+}
+
+bool CDeviceLink::CheckReply(const wire::Header& reply, const ReplyRule& rule, std::uint32_t seq) {
+    if (const char* wrong = ReplyMismatch(reply, rule, seq); wrong != nullptr) {
+        TRACE_AT("TAVRIX link: reply to %s does not fit (%s)", wire::CodeName(rule.code), wrong);
         Break();
         return false;
     }
@@ -112,43 +116,57 @@ bool CDeviceLink::SkipOwed(Deadline deadline) {
         }
         m_owedPayload = 0;
     }
-    while (m_owedReplies > 0) {
+    for (const Owed& owed : m_owed) {
         wire::Header reply{};
         std::size_t done = 0;
         const IoStatus status = m_transport->Receive(&reply, sizeof reply, deadline, false, &done);
         if (status != IoStatus::Ok) {
             return Fail(status, "skipping a reply");
         }
-        if (reply.magic != wire::kMagic) {
-            TRACE_AT("TAVRIX link: garbage where a reply was owed");
-            Break();
+        if (!CheckReply(reply, owed.rule, owed.seq) ||
+            (reply.length > 0 && !Discard(reply.length, deadline))) {
             return false;
         }
-        if (reply.length > 0 && !Discard(reply.length, deadline)) {
-            return false;
-        }
-        --m_owedReplies;
     }
+    m_owed.clear();
     return true;
 }
 
-bool CDeviceLink::Control(wire::Code code, const void* payload, std::uint32_t size,
-                          std::int32_t* status, void* reply, std::uint32_t capacity,
-                          std::uint32_t* replySize) {
+bool CDeviceLink::Control(const ReplyRule& rule, const void* payload, std::uint32_t size,
+                          std::int32_t* status, void* reply, std::uint32_t capacity) {
     std::lock_guard<std::mutex> lock(m_io);
     if (!Alive()) {
         return false;
     }
-    return Exchange(code, payload, size, After(m_timeouts.controlMs), status, reply, capacity,
-                    replySize);
+    const bool ok =
+        Exchange(rule, payload, size, After(m_timeouts.controlMs), status, reply, capacity);
+    Touch();
+    return ok;
 }
 
-bool CDeviceLink::Exchange(wire::Code code, const void* payload, std::uint32_t size,
+bool CDeviceLink::KeepAlive(int idleMs) {
+    std::unique_lock<std::mutex> lock(m_io, std::try_to_lock);
+    if (!lock.owns_lock() || !Alive()) {
+        // A call in progress keeps the device company already.
+        return Alive();
+    }
+    if (std::chrono::steady_clock::now() - m_lastCall < std::chrono::milliseconds(idleMs)) {
+        return true;
+    }
+    std::int32_t status = 0;
+    const bool ok = Exchange(ReplyRule{wire::Code::Ping, 1, 1}, nullptr, 0,
+                             After(m_timeouts.controlMs), &status, nullptr, 0);
+    Touch();
+    return ok;
+}
+
+bool CDeviceLink::Exchange(const ReplyRule& rule, const void* payload, std::uint32_t size,
                            Deadline deadline, std::int32_t* status, void* reply,
-                           std::uint32_t capacity, std::uint32_t* replySize) {
+                           std::uint32_t capacity) {
     if (!SkipOwed(deadline)) {
         return false;
     }
+    const wire::Code code = rule.code;
     const wire::Header request = wire::MakeHeader(code, ++m_seq, size);
     const ConstChunk chunks[2] = {{&request, sizeof request}, {payload, size}};
     std::size_t done = 0;
@@ -161,23 +179,20 @@ bool CDeviceLink::Exchange(wire::Code code, const void* payload, std::uint32_t s
     if (io != IoStatus::Ok) {
         return Fail(io, wire::CodeName(code));
     }
-    if (!CheckReply(answer, code, request.seq)) {
+    if (!CheckReply(answer, rule, request.seq)) {
         return false;
     }
-    const std::uint32_t keep = reply != nullptr ? std::min(answer.length, capacity) : 0;
-    if (keep > 0) {
-        io = m_transport->Receive(reply, keep, deadline, false, &done);
+    if (answer.length > (reply != nullptr ? capacity : 0)) {
+        Reject("a reply larger than its call can take");
+        return false;
+    }
+    if (answer.length > 0) {
+        io = m_transport->Receive(reply, answer.length, deadline, false, &done);
         if (io != IoStatus::Ok) {
             return Fail(io, wire::CodeName(code));
         }
     }
-    if (answer.length > keep && !Discard(answer.length - keep, deadline)) {
-        return false;
-    }
     *status = answer.status;
-    if (replySize != nullptr) {
-        *replySize = keep;
-    }
     return true;
 }
 
@@ -230,12 +245,14 @@ int CDeviceLink::BulkOut(const void* data, std::uint32_t length, int timeoutMs) 
         return -1;
     }
     std::lock_guard<std::mutex> lock(m_io);
+    const CallEnd end{this};
     Deadline deadline;
     std::uint64_t generation = 0;
     if (!OpenBulk(wire::Code::BulkOut, length, timeoutMs, &deadline, &generation)) {
         return -1;
     }
     const std::uint32_t seq = m_seq;  // the request's, numbered by OpenBulk
+    const ReplyRule rule{wire::Code::BulkOut, -1, static_cast<std::int32_t>(length)};
     std::size_t done = 0;
     IoStatus io = IoStatus::Ok;
     const char* bytes = static_cast<const char*>(data);
@@ -301,7 +318,7 @@ int CDeviceLink::BulkOut(const void* data, std::uint32_t length, int timeoutMs) 
             Fail(io, "BulkOut abort");
             return -1;
         }
-        ++m_owedReplies;
+        m_owed.push_back({rule, seq});
         TRACE_AT("TAVRIX link: BulkOut cancelled");
         return -1;
     }
@@ -309,8 +326,7 @@ int CDeviceLink::BulkOut(const void* data, std::uint32_t length, int timeoutMs) 
         Fail(io, "BulkOut");
         return -1;
     }
-    if (!CheckReply(reply, wire::Code::BulkOut, seq) ||
-        (reply.length > 0 && !Discard(reply.length, deadline))) {
+    if (!CheckReply(reply, rule, seq)) {
         return -1;
     }
     return reply.status;
@@ -324,12 +340,15 @@ int CDeviceLink::BulkIn(void* data, std::uint32_t length, int timeoutMs) {
         return -1;
     }
     std::lock_guard<std::mutex> lock(m_io);
+    const CallEnd end{this};
     Deadline deadline;
     std::uint64_t generation = 0;
     if (!OpenBulk(wire::Code::BulkIn, length, timeoutMs, &deadline, &generation)) {
         return -1;
     }
     const std::uint32_t seq = m_seq;  // the request's, numbered by OpenBulk
+    // The count is the payload, and no more than was asked.
+    const ReplyRule rule{wire::Code::BulkIn, -1, static_cast<std::int32_t>(length), 0, 0, 1};
     std::size_t done = 0;
     wire::Header reply{};
     IoStatus io = ReceiveExact(&reply, sizeof reply, deadline, generation, true, &done);
@@ -342,7 +361,7 @@ int CDeviceLink::BulkIn(void* data, std::uint32_t length, int timeoutMs) {
             Fail(io, "BulkIn abort");
             return -1;
         }
-        ++m_owedReplies;
+        m_owed.push_back({rule, seq});
         TRACE_AT("TAVRIX link: BulkIn cancelled");
         return -1;
     }
@@ -354,12 +373,7 @@ int CDeviceLink::BulkIn(void* data, std::uint32_t length, int timeoutMs) {
         Fail(io, "BulkIn");
         return -1;
     }
-    if (!CheckReply(reply, wire::Code::BulkIn, seq)) {
-        return -1;
-    }
-    if (reply.length > length) {
-        TRACE_AT("TAVRIX link: BulkIn reply larger than asked");
-        Break();
+    if (!CheckReply(reply, rule, seq)) {
         return -1;
     }
     io = ReceiveExact(data, reply.length, deadline, generation, true, &done);

@@ -118,7 +118,9 @@ void CTavrixDevice::Watch() {
             link = m_link;
         }
         if (link) {
-            if (link->WaitForHangup(kPollMs)) {
+            // The watcher, not the application, keeps an idle link alive: the
+            // UI thread may sit in a message box for as long as it likes.
+            if (link->WaitForHangup(kPollMs) || !link->KeepAlive(m_timeouts.keepAliveMs)) {
                 Detach();
             }
             continue;

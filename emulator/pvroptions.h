@@ -31,6 +31,12 @@ struct PvrOptions {
     bool refuseCompletion = false;  // no upload is ever confirmed
     std::int64_t unplugAfter = -1;  // pull the cable after this many bulk bytes (-1: never)
     int bulkDelayMs = 0;            // a slow device: each bulk answer comes this late
+    // Hosts: how many may be connected at once, and how long each may stay
+    // silent. A connected library says hello at least every 10 s.
+    int maxHosts = 16;
+    int greetTimeoutMs = 10000;  // from connecting to the end of its greeting
+    int idleTimeoutMs = 60000;   // between requests
+    int stallTimeoutMs = 30000;  // within a message, and for a reply to be taken
     // Where the daemon's log lines go (none: nowhere).
     std::function<void(const std::string&)> log;
 };

@@ -7,9 +7,12 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
+#include "core/names.h"
+#include "core/recordingname.h"
 #include "emulator/pvrsession.h"
 
 namespace pvrd {
@@ -19,6 +22,26 @@ namespace {
 // Bulk data moves in megabytes; small socket buffers would make the stand-in,
 // not the transfer, the bottleneck.
 constexpr int kSocketBuffer = 4 << 20;
+
+// The identity of the file a path writes: its host folder and its name in
+// lower case, a recording's listed name and its part names all as the
+// recording.
+std::string WriteKey(const CPvrDisk& disk, std::string_view pvrPath) {
+    CPvrDisk::Location where;
+    if (!disk.Resolve(pvrPath, &where) || where.isFolder) {
+        return std::string();
+    }
+    std::string name = where.name;
+    std::string title;
+    std::string stamp;
+    RecordingPartName part;
+    if (ParseListedName(name, &title, &stamp)) {
+        name = title + "_" + stamp + ".avr";
+    } else if (ParsePartName(name, &part) && EqualsNoCase(part.extension, "AVR")) {
+        name = part.title + "_" + part.stamp + ".avr";
+    }
+    return (where.folder / FoldCase(name)).string();
+}
 
 }  // namespace
 
@@ -105,6 +128,12 @@ void CPvrServer::AcceptLoop() {
         if (fd < 0) {
             continue;
         }
+        if (const int hosts = Hosts(); hosts >= m_options.maxHosts) {
+            // Each host costs a thread; a crowd of them must not cost the PVR.
+            Log("host turned away: " + std::to_string(hosts) + " hosts are connected");
+            ::close(fd);
+            continue;
+        }
         ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &kSocketBuffer, sizeof kSocketBuffer);
         ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &kSocketBuffer, sizeof kSocketBuffer);
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -144,6 +173,34 @@ void CPvrServer::ReapClients(bool all) {
             client->thread.join();
         }
     }
+}
+
+int CPvrServer::Hosts() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return static_cast<int>(std::count_if(m_clients.begin(), m_clients.end(),
+                                          [](const auto& client) { return !client->done.load(); }));
+}
+
+std::unique_ptr<CPvrServer::CWriteClaim> CPvrServer::ClaimWrite(std::string_view pvrPath) {
+    std::string key = WriteKey(m_disk, pvrPath);
+    if (key.empty()) {
+        return nullptr;
+    }
+    bool taken = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        taken = !m_writing.insert(key).second;
+    }
+    if (taken) {
+        Log("refused a second writer of " + std::string(pvrPath));
+        return nullptr;
+    }
+    return std::make_unique<CWriteClaim>(*this, std::move(key));
+}
+
+void CPvrServer::ReleaseWrite(const std::string& key) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_writing.erase(key);
 }
 
 bool CPvrServer::NextBulkOutFails() {

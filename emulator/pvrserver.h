@@ -11,7 +11,9 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -48,6 +50,30 @@ public:
     // Of count bulk bytes, how many pass before the cable is to be pulled.
     std::int64_t AllowBulkBytes(std::int64_t count);
     void PullCable(const char* why);
+    // One session's right to write one file: while it holds it, nobody else
+    // may create or continue that file.
+    class CWriteClaim {
+    public:
+        CWriteClaim(CPvrServer& server, std::string key)
+            : m_server(server), m_key(std::move(key)) {}
+        ~CWriteClaim() { m_server.ReleaseWrite(m_key); }
+        CWriteClaim(const CWriteClaim&) = delete;
+        CWriteClaim& operator=(const CWriteClaim&) = delete;
+
+    private:
+        CPvrServer& m_server;
+        std::string m_key;
+    };
+    // Null when the path names no file, or another session writes it now.
+    std::unique_ptr<CWriteClaim> ClaimWrite(std::string_view pvrPath);
+
+    // Session buffers grow and shrink by delta bytes.
+    void CountBuffered(std::int64_t delta) { m_buffered += delta; }
+
+    // Hosts connected now, and the bytes their sessions hold in buffers: what
+    // a crowd of stalled hosts costs.
+    int Hosts() const;
+    std::int64_t BufferedBytes() const { return m_buffered.load(); }
 
 private:
     struct Client {
@@ -57,6 +83,7 @@ private:
     };
     void AcceptLoop();
     void ReapClients(bool all);
+    void ReleaseWrite(const std::string& key);
 
     PvrOptions m_options;
     CPvrDisk m_disk;
@@ -66,10 +93,12 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_unpluggedCv;
     std::vector<std::unique_ptr<Client>> m_clients;
+    std::set<std::string> m_writing;  // files a session writes, by WriteKey
     std::atomic<bool> m_unplugged{false};
     std::atomic<bool> m_listening{false};
     std::atomic<int> m_bulkOutCalls{0};
     std::atomic<std::int64_t> m_bulkBytes{0};
+    std::atomic<std::int64_t> m_buffered{0};
 };
 
 }  // namespace pvrd

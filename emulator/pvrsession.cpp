@@ -18,21 +18,8 @@ namespace pvrd {
 
 namespace {
 
-bool ReadFull(int fd, void* data, std::size_t size) {
-    auto* p = static_cast<char*>(data);
-    while (size > 0) {
-        const ssize_t got = ::recv(fd, p, size, 0);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            return false;
-        }
-        p += got;
-        size -= static_cast<std::size_t>(got);
-    }
-    return true;
-}
+// A growing buffer starts with this much and then doubles.
+constexpr std::size_t kFirstStep = 16 << 10;
 
 bool WriteAll(int fd, iovec* iov, int count) {
     while (count > 0) {
@@ -91,7 +78,22 @@ const char* ImageKindName(std::uint8_t kind) {
 
 }  // namespace
 
-CPvrSession::CPvrSession(int fd, CPvrServer& server) : m_server(server), m_fd(fd) {}
+CPvrSession::CPvrSession(int fd, CPvrServer& server) : m_server(server), m_fd(fd) {
+    // A host that stops taking a reply is dropped like one that stops sending.
+    const int ms = std::max(m_server.Options().stallTimeoutMs, 1);
+    const timeval limit{ms / 1000, (ms % 1000) * 1000};
+    ::setsockopt(m_fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+}
+
+CPvrSession::~CPvrSession() {
+    m_server.CountBuffered(-m_accounted);
+}
+
+void CPvrSession::Account() {
+    const auto now = static_cast<std::int64_t>(m_payload.capacity() + m_buffer.capacity());
+    m_server.CountBuffered(now - m_accounted);
+    m_accounted = now;
+}
 
 void CPvrSession::Run() {
     wire::Header header{};
@@ -102,13 +104,55 @@ void CPvrSession::Run() {
     ::shutdown(m_fd, SHUT_RDWR);
 }
 
+bool CPvrSession::Read(void* data, std::size_t size, int firstWaitMs) {
+    auto* p = static_cast<char*>(data);
+    int waitMs = firstWaitMs;
+    while (size > 0) {
+        pollfd pfd{m_fd, POLLIN, 0};
+        const int ready = ::poll(&pfd, 1, waitMs > 0 ? waitMs : -1);
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        if (ready == 0) {
+            m_server.Log("host silent for " + std::to_string(waitMs) + " ms; connection closed");
+            return false;
+        }
+        const ssize_t got = ready < 0 ? -1 : ::recv(m_fd, p, size, 0);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return false;
+        }
+        p += got;
+        size -= static_cast<std::size_t>(got);
+        waitMs = m_server.Options().stallTimeoutMs;
+    }
+    return true;
+}
+
+bool CPvrSession::ReadGrowing(std::vector<char>* buffer, std::size_t size) {
+    buffer->clear();
+    while (buffer->size() < size) {
+        const std::size_t have = buffer->size();
+        const std::size_t step = std::min(size - have, std::max(have, kFirstStep));
+        buffer->resize(have + step);
+        Account();
+        if (!Read(buffer->data() + have, step, m_server.Options().stallTimeoutMs)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool CPvrSession::ReadHeader(wire::Header* header) {
     if (m_pending) {
         *header = *m_pending;
         m_pending.reset();
         return true;
     }
-    if (!ReadFull(m_fd, header, sizeof *header)) {
+    const PvrOptions& options = m_server.Options();
+    if (!Read(header, sizeof *header, m_greeted ? options.idleTimeoutMs : options.greetTimeoutMs)) {
         return false;
     }
     if (header->magic != wire::kMagic) {
@@ -119,12 +163,11 @@ bool CPvrSession::ReadHeader(wire::Header* header) {
 }
 
 bool CPvrSession::ReadPayload(const wire::Header& header) {
-    if (header.length > wire::kMaxControlPayload) {
+    if (header.length > wire::kMaxRequestPayload) {
         m_server.Log("protocol error: oversized request; connection closed");
         return false;
     }
-    m_payload.resize(header.length);
-    return header.length == 0 || ReadFull(m_fd, m_payload.data(), header.length);
+    return ReadGrowing(&m_payload, header.length);
 }
 
 bool CPvrSession::Reply(const wire::Header& request, std::int32_t status, const void* data,
@@ -187,6 +230,7 @@ bool CPvrSession::Handle(const wire::Header& header) {
                             (std::memcpy(&hello, m_payload.data(), sizeof hello),
                              hello.version == wire::kVersion);
             const DeviceDescriptor descriptor = m_server.Descriptor();
+            m_greeted = m_greeted || ok;
             return ok ? Reply(header, 1, &descriptor, sizeof descriptor) : Reply(header, 0);
         }
         case wire::Code::GetDescriptor: {
@@ -281,6 +325,7 @@ bool CPvrSession::FindNext(const wire::Header& header) {
     const std::size_t count = std::min(capacity, m_entries.size() - m_cursor);
     std::vector<char>& out = m_buffer;
     out.resize(sizeof space + count * sizeof(StbFindData));
+    Account();
     std::memcpy(out.data(), &space, sizeof space);
     if (count > 0) {
         std::memcpy(out.data() + sizeof space, m_entries.data() + m_cursor,
@@ -292,6 +337,7 @@ bool CPvrSession::FindNext(const wire::Header& header) {
 
 void CPvrSession::CloseFile() {
     m_file.reset();
+    m_writeClaim.reset();
     m_mode = Mode::None;
     m_stream = Mode::None;
     m_path.clear();
@@ -320,6 +366,15 @@ std::int32_t CPvrSession::FCntl() {
         case FCNTL_OPEN_UPLOAD:
         case FCNTL_OPEN_DOWNLOAD: {
             CloseFile();
+            // Two writers of one file would leave it matching neither; the
+            // claim comes first, as creating empties the file.
+            std::unique_ptr<CPvrServer::CWriteClaim> claim;
+            if (fcb.command != FCNTL_OPEN_DOWNLOAD) {
+                claim = m_server.ClaimWrite(path);
+                if (!claim) {
+                    return 0;
+                }
+            }
             std::unique_ptr<CDiskFile> file;
             if (fcb.command == FCNTL_CREATE) {
                 file = disk.Create(path);
@@ -331,6 +386,7 @@ std::int32_t CPvrSession::FCntl() {
                 return 0;
             }
             m_file = std::move(file);
+            m_writeClaim = std::move(claim);
             m_mode = fcb.command == FCNTL_OPEN_DOWNLOAD ? Mode::Download : Mode::Upload;
             m_path = path;
             return 1;
@@ -440,7 +496,6 @@ bool CPvrSession::BulkOut(const wire::Header& header) {
     std::int64_t accepted = 0;
     std::uint32_t got = 0;
     bool aborted = false;
-    m_buffer.resize(wire::kBulkFrame);
     while (got < request.length) {
         wire::Header frame{};
         if (!ReadHeader(&frame)) {
@@ -456,7 +511,7 @@ bool CPvrSession::BulkOut(const wire::Header& header) {
             m_server.Log("protocol error: bad bulk data; connection closed");
             return false;
         }
-        if (!ReadFull(m_fd, m_buffer.data(), frame.length)) {
+        if (!ReadGrowing(&m_buffer, frame.length)) {
             return false;
         }
         const std::int64_t allowed = m_server.AllowBulkBytes(frame.length);
@@ -501,28 +556,56 @@ bool CPvrSession::BulkIn(const wire::Header& header) {
     if (wait == Wait::Aborted || m_stream != Mode::Download) {
         return Reply(header, 0);
     }
-    const std::int64_t want = std::min<std::int64_t>(request.length, m_remaining);
-    m_buffer.resize(static_cast<std::size_t>(std::max<std::int64_t>(want, 1)));
-    const std::int64_t got =
-        want > 0 ? m_file->ReadAt(m_position, m_buffer.data(), static_cast<std::size_t>(want)) : 0;
+    // The reply goes out a frame at a time: a host that asks for 64 MiB gets
+    // no 64 MiB buffer.
+    std::int64_t want =
+        std::max<std::int64_t>(0, std::min({static_cast<std::int64_t>(request.length), m_remaining,
+                                            m_file->Size() - m_position}));
+    const auto frame = static_cast<std::int64_t>(wire::kBulkFrame);
+    m_buffer.resize(static_cast<std::size_t>(std::clamp<std::int64_t>(want, 1, frame)));
+    Account();
+    std::int64_t got = want > 0 ? m_file->ReadAt(m_position, m_buffer.data(),
+                                                 static_cast<std::size_t>(std::min(want, frame)))
+                                : 0;
     if (got < 0) {
         return Reply(header, -1);
     }
-    const std::int64_t allowed = m_server.AllowBulkBytes(got);
-    if (allowed < got) {
-        wire::Header reply =
-            wire::MakeHeader(wire::Code::BulkIn, header.seq, static_cast<std::uint32_t>(got),
-                             static_cast<std::int32_t>(got));
-        iovec iov[2] = {{&reply, sizeof reply},
-                        {m_buffer.data(), static_cast<std::size_t>(allowed)}};
-        WriteAll(m_fd, iov, 2);
+    if (got < std::min(want, frame)) {
+        want = got;  // the file ended early
+    }
+    const std::int64_t allowed = m_server.AllowBulkBytes(want);
+    wire::Header reply =
+        wire::MakeHeader(wire::Code::BulkIn, header.seq, static_cast<std::uint32_t>(want),
+                         static_cast<std::int32_t>(want));
+    iovec head[1] = {{&reply, sizeof reply}};
+    if (!WriteAll(m_fd, head, 1)) {
+        return false;
+    }
+    for (std::int64_t sent = 0; sent < allowed;) {
+        if (sent > 0) {
+            const std::int64_t size = std::min(want - sent, frame);
+            got =
+                m_file->ReadAt(m_position + sent, m_buffer.data(), static_cast<std::size_t>(size));
+            if (got != size) {
+                // The promised bytes are gone: the reply cannot be finished.
+                m_server.Log("disk read failed during bulk-in; connection closed");
+                return false;
+            }
+        }
+        iovec body[1] = {
+            {m_buffer.data(), static_cast<std::size_t>(std::min(got, allowed - sent))}};
+        if (!WriteAll(m_fd, body, 1)) {
+            return false;
+        }
+        sent += got;
+    }
+    if (allowed < want) {
         m_server.PullCable("unplugged during bulk-in (fault)");
         return false;
     }
-    m_position += got;
-    m_remaining -= got;
-    return Reply(header, static_cast<std::int32_t>(got), m_buffer.data(),
-                 static_cast<std::size_t>(got));
+    m_position += want;
+    m_remaining -= want;
+    return true;
 }
 
 std::int32_t CPvrSession::Completion() {

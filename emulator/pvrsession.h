@@ -10,14 +10,16 @@
 
 #include "device/wireprotocol.h"
 #include "emulator/diskfile.h"
+#include "emulator/pvrserver.h"
 
 namespace pvrd {
-
-class CPvrServer;
 
 class CPvrSession {
 public:
     CPvrSession(int fd, CPvrServer& server);
+    ~CPvrSession();
+    CPvrSession(const CPvrSession&) = delete;
+    CPvrSession& operator=(const CPvrSession&) = delete;
     // Serves requests until the host goes, the link breaks or the cable is pulled.
     void Run();
 
@@ -26,6 +28,12 @@ private:
     enum class Wait { Elapsed, Aborted, Gone };
 
     bool Handle(const wire::Header& header);
+    // Reads size bytes. The host may take firstWaitMs to start and then
+    // pause no longer than the stall time-out; a silent host is dropped.
+    bool Read(void* data, std::size_t size, int firstWaitMs);
+    // Reads size bytes into buffer, which grows only as they arrive: a host
+    // that announces much and sends little costs little.
+    bool ReadGrowing(std::vector<char>* buffer, std::size_t size);
     bool ReadHeader(wire::Header* header);
     bool ReadPayload(const wire::Header& header);
     bool Reply(const wire::Header& request, std::int32_t status, const void* data = nullptr,
@@ -41,13 +49,19 @@ private:
     bool BulkIn(const wire::Header& header);
     std::int32_t Completion();
     void CloseFile();
+    // Tells the server what the buffers hold now.
+    void Account();
 
     CPvrServer& m_server;
     std::vector<char> m_payload;
     std::vector<char> m_buffer;
     std::optional<wire::Header> m_pending;  // a request that came during a delay
+    std::int64_t m_accounted = 0;
+
+    bool m_greeted = false;
 
     // The open file and its stream.
+    std::unique_ptr<CPvrServer::CWriteClaim> m_writeClaim;
     std::unique_ptr<CDiskFile> m_file;
     std::string m_path;
     TransferItem m_item{};
