@@ -28,6 +28,7 @@ struct StbDeviceCalls {
     std::function<int(int handle, int capacity, StbDiskSpace* space, StbFindData* entries)>
         findNext = TAVRIX_FindNext;
     std::function<void(int handle)> findClose = TAVRIX_FindClose;
+    std::function<bool()> devicePresent = TAVRIX_DevicePresent;
     std::function<bool(const FileControlBlock* fcb)> fcntl = TAVRIX_FCntl;
 };
 

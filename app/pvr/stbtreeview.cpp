@@ -194,11 +194,15 @@ void CSTBTreeView::OnDeviceArrived(const DeviceDescriptor* descriptor) {
 // ---- Listing -------------------------------------------------------------------------
 
 void CSTBTreeView::Refresh() {
+    StartListing();
+}
+
+bool CSTBTreeView::StartListing() {
     ++m_refreshCount;
     Listing().count = 0;
     m_busy = true;
     if (m_tree == nullptr || m_tree->GetSelectedPath(m_currentFolder) == nullptr) {
-        return;
+        return false;
     }
     std::string pattern = m_currentFolder;
     if (pattern.empty() || pattern.back() != '\\') {
@@ -208,7 +212,11 @@ void CSTBTreeView::Refresh() {
     SetStatus("Requested refresh file lists....");
     if (m_device.findFile(pattern.c_str()) == 0) {
         TRACE_AT("TAVRIX_FindFile() seems to get an error...");
-        return;
+        // Nothing is being listed, so nothing may hold the selection: a folder
+        // that has vanished from the PVR would otherwise trap it for good.
+        m_busy = false;
+        SetStatus(kFailedStatusText);
+        return false;
     }
     if (m_firstListing) {
         m_retriesLeft = kArrivalRetries;
@@ -220,6 +228,20 @@ void CSTBTreeView::Refresh() {
     KillTimer(GetSafeHwnd(), kEndTimer);
     SetTimer(GetSafeHwnd(), kPollTimer, kFirstPollMs);
     EnableMainFrame(false);
+    return true;
+}
+
+void CSTBTreeView::StopListing() {
+    if (!m_busy) {
+        return;
+    }
+    KillTimer(GetSafeHwnd(), kPollTimer);
+    KillTimer(GetSafeHwnd(), kEndTimer);
+    m_busy = false;
+    if (m_tree != nullptr) {
+        m_tree->SetEnabled(true);
+    }
+    EnableMainFrame(true);
 }
 
 void CSTBTreeView::OnTimer(UINT_PTR id) {
@@ -239,6 +261,13 @@ void CSTBTreeView::OnPoll() {
     const int room = kListingCapacity - listing.count;
     int n = m_device.findNext(0, room, &m_diskSpace, listing.entries.data() + listing.count);
     --m_retriesLeft;
+    // The library answers "busy" for a PVR that has gone; polling it on would
+    // only count down behind a disabled window. Its removal notice follows.
+    if (n == -1 && !m_device.devicePresent()) {
+        SetStatus(kFailedStatusText);
+        StopListing();
+        return;
+    }
     // A device that answers anything but "busy", "none" or a count that fits has
     // failed the listing as surely as one that stays busy; ending it like one
     // keeps the main window from staying disabled.
@@ -380,8 +409,20 @@ void CSTBTreeView::OnSelChanged() {
 }
 
 void CSTBTreeView::OnTreeKeyDown(int vk) {
-    if (vk == platform::VK_F5) {
-        Refresh();
+    if (vk != platform::VK_F5 || StartListing()) {
+        return;
+    }
+    // A folder the PVR cannot list any more has most likely vanished: its parent
+    // is listed instead, which also takes the folder out of the tree. With the
+    // PVR itself gone there is nothing to go up to.
+    HTREEITEM item = m_tree != nullptr ? m_tree->GetSelectedItem() : nullptr;
+    if (item == nullptr || item->parent() == nullptr || !m_device.devicePresent()) {
+        return;
+    }
+    m_tree->SelectItem(item->parent());
+    // The parent's sub-folders are on show, so selecting it listed nothing.
+    if (!m_busy) {
+        StartListing();
     }
 }
 

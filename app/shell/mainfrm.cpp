@@ -445,6 +445,9 @@ LRESULT CMainFrame::OnDeviceRemoved() {
     if (!m_created) {
         return 0;
     }
+    // A listing cannot go on without the PVR, and must not later overwrite
+    // the removal with its failure.
+    m_stbTree->StopListing();
     m_stbFileList->ClearList();
     m_stbTree->ClearTree();
     SetStatusText(Field(m_deviceDescriptor.productName, sizeof m_deviceDescriptor.productName) +
