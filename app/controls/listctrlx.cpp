@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 
+#include "app/controls/visibletext.h"
 #include "platform/syscolor.h"
 #include "platform/templates.h"
 
@@ -332,7 +333,7 @@ void CListCtrlX::DrawItem(QPainter* painter, int row, const QRect& /*rowRect*/) 
     const QRect bounds = GetItemRect(row, kRectBounds);
     const QRect label = GetItemRect(row, kRectLabel);
     const QRect icon = GetItemRect(row, kRectIcon);
-    const QString name = item->text(0);
+    const QString name = VisibleText(item->text(0));
     const int margin = 2 * fontMetrics().horizontalAdvance(QLatin1Char(' '));
     const int total = TotalColumnWidth();
 
@@ -371,7 +372,7 @@ void CListCtrlX::DrawItem(QPainter* painter, int row, const QRect& /*rowRect*/) 
     for (int c = 1; c < GetColumnCount() && c <= 2; ++c) {
         const QRect cell(cellLeft, label.top(), columnWidth(c), label.height());
         const Qt::Alignment align = c == 1 ? Qt::AlignRight : Qt::AlignLeft;
-        painter->drawText(inset(cell), align | Qt::AlignVCenter, item->text(c));
+        painter->drawText(inset(cell), align | Qt::AlignVCenter, VisibleText(item->text(c)));
         cellLeft += cell.width();
     }
 

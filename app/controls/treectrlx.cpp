@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 
+#include "app/controls/visibletext.h"
 #include "device/tavrixapi.h"
 #include "platform/pcfs.h"
 #include "platform/syscolor.h"
@@ -89,8 +90,8 @@ public:
     QSize sizeHint(const QStyleOptionViewItem& /*option*/,
                    const QModelIndex& index) const override {
         const QFontMetrics fm(platform::PaneFont());
-        const int width = kTextLeft + fm.horizontalAdvance(index.data().toString()) + 2 +
-                          kHighlightTail + kTextPadding;
+        const int width = kTextLeft + fm.horizontalAdvance(VisibleText(index.data().toString())) +
+                          2 + kHighlightTail + kTextPadding;
         return {width, kItemHeight};
     }
 
@@ -624,7 +625,7 @@ QRect CTreeCtrlX::GetItemRect(HTREEITEM item, bool textOnly) const {
         return cell;
     }
     const int left = cell.left() + (m_hasImageList ? kTextLeft : kIconLeft);
-    const int width = fontMetrics().horizontalAdvance(item->text(0)) + kTextPadding;
+    const int width = fontMetrics().horizontalAdvance(VisibleText(item->text(0))) + kTextPadding;
     return {left, cell.top(), width, cell.height()};
 }
 
@@ -720,7 +721,7 @@ void CTreeCtrlX::paintEvent(QPaintEvent* event) {
         if (textRect.top() >= viewport()->height()) {
             break;
         }
-        const QString label = item->text(0);
+        const QString label = VisibleText(item->text(0));
         const int labelWidth = fm.horizontalAdvance(label);
         QColor textColor;
         if (!item->isSelected()) {

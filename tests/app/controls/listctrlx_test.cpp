@@ -183,6 +183,20 @@ TEST_F(ListWindow, ImagesComeFromTheImageListUntilItIsCleared) {
     EXPECT_EQ(CountColor(image, list->GetItemRect(1, CListCtrlX::kRectIcon), kIconRed), 0);
 }
 
+TEST_F(ListWindow, DeviceNameWithControlCharactersPaintsOnOneRow) {
+    GiveFocus(*edit);
+    list->SetItemText(0, 0, "News\nat\x1b[2J\a9.AVR");
+    list->SetItemText(1, 0, "News?at?[2J?9.AVR");
+    list->SetItemText(1, 1, list->GetItemText(0, 1));
+    list->SetItemText(1, 2, list->GetItemText(0, 2));
+    const QImage image = Grab();
+    const QRect row0 = list->GetItemRect(0, CListCtrlX::kRectBounds);
+    const QRect row1 = list->GetItemRect(1, CListCtrlX::kRectBounds);
+    EXPECT_TRUE(image.copy(row0) == image.copy(row1)) << "painted as the row with \"?\" is";
+    // The row keeps the name that addresses the file.
+    EXPECT_EQ(list->GetItemText(0, 0), "News\nat\x1b[2J\a9.AVR");
+}
+
 // The second half of a double-click without its first click, as when the
 // first click landed before the selection was made.
 void SecondClick(QWidget* target, const QPoint& at) {
