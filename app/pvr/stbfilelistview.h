@@ -88,17 +88,14 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
 private:
     void OnInitialUpdate();
-    void SizeColumns();
     int FindRow(const std::string& name) const;
 
     CTavrixDoc* m_document;
     CListCtrlX* m_list = nullptr;
     std::vector<std::int64_t> m_rowSizes;
     int m_walkPos = -1;  // the next selected row of the walk; -1 when it is over
-    bool m_columnsSized = false;
     StbDeviceCalls m_device;
 };
