@@ -179,6 +179,9 @@ void CSTBTreeView::OnDeviceArrived(const DeviceDescriptor* descriptor) {
         m_tree->Create(this, rect(), kTreeId);
         m_tree->SetSelChangedHandler([this] { OnSelChanged(); });
         m_tree->SetKeyDownHandler([this](int vk) { OnTreeKeyDown(vk); });
+        if (CMainFrame* frame = MainFrame()) {
+            frame->UpdateTabOrder();
+        }
     } else if (m_tree->GetRootItem() != nullptr) {
         // Announced again without a removal between: one root, not two.
         m_lastSelected = nullptr;

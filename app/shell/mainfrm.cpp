@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstring>
+#include <vector>
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -124,6 +125,7 @@ bool CMainFrame::Create(const QRect& geometry) {
     if (m_created) {
         // The panes' first update, as a document's frame gets it before it is shown.
         m_hostFileList->OnInitialUpdate();
+        UpdateTabOrder();
     }
     return m_created;
 }
@@ -377,6 +379,45 @@ CMainFrame::Pane CMainFrame::GetActivePane() const {
     return Pane::None;
 }
 
+void CMainFrame::UpdateTabOrder() {
+    if (!m_created) {
+        return;
+    }
+    std::vector<QWidget*> chain;
+    for (int i = 0; i < 4; ++i) {
+        if (QWidget* control = PaneControl(static_cast<Pane>(i))) {
+            chain.push_back(control);
+        }
+    }
+    for (QAction* action : m_toolBar->actions()) {
+        if (QWidget* button = m_toolBar->widgetForAction(action);
+            button != nullptr && !action->isSeparator()) {
+            // Toolbars keep their buttons out of the keyboard's way; here they
+            // are the last stop of the Tab key.
+            button->setFocusPolicy(Qt::TabFocus);
+            chain.push_back(button);
+        }
+    }
+    for (std::size_t i = 1; i < chain.size(); ++i) {
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
+    }
+}
+
+QWidget* CMainFrame::PaneControl(Pane pane) const {
+    switch (pane) {
+        case Pane::HostTree:
+            return m_hostTree->GetTreeCtrl();
+        case Pane::HostFileList:
+            return m_hostFileList->GetListCtrl();
+        case Pane::StbTree:
+            return m_stbTree->GetTreeCtrl();
+        case Pane::StbFileList:
+            return m_stbFileList->GetListCtrl();
+        default:
+            return nullptr;
+    }
+}
+
 CMainFrame::Pane CMainFrame::GetActiveTreePane() const {
     const Pane pane = GetActivePane();
     return pane == Pane::StbTree || pane == Pane::HostTree ? pane : Pane::None;
@@ -595,23 +636,7 @@ void CMainFrame::ActivatePane(int step) {
     } else {
         next = (static_cast<int>(current) + step + 4) % 4;
     }
-    QWidget* target = nullptr;
-    switch (static_cast<Pane>(next)) {
-        case Pane::HostTree:
-            target = m_hostTree->GetTreeCtrl();
-            break;
-        case Pane::HostFileList:
-            target = m_hostFileList->GetListCtrl();
-            break;
-        case Pane::StbTree:
-            target = m_stbTree->GetTreeCtrl();
-            break;
-        case Pane::StbFileList:
-            target = m_stbFileList->GetListCtrl();
-            break;
-        default:
-            break;
-    }
+    QWidget* target = PaneControl(static_cast<Pane>(next));
     // A pane without its control yet (the PVR tree before the first PVR) takes
     // the focus itself.
     if (target == nullptr) {

@@ -316,6 +316,45 @@ TEST(ShellFrame, F6AndShiftF6WalkThePanes) {
     }
 }
 
+TEST(ShellFrame, TabFollowsThePaneOrderThenTheToolbar) {
+    ShellEnvironment env;
+    env.SetLastPath("");
+    CMainFrame& frame = env.MakeFrame();
+    frame.show();
+    frame.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    // Before the first PVR the PVR tree has nothing to focus and is passed over;
+    // its control comes later than the others, and still takes its place.
+    const auto walk = [&](int steps) {
+        frame.GetHostTreeView()->GetTreeCtrl()->setFocus();
+        QApplication::processEvents();
+        std::vector<QWidget*> visited;
+        for (int i = 0; i < steps; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited.push_back(QApplication::focusWidget());
+        }
+        return visited;
+    };
+    std::vector<QWidget*> before = walk(2);
+    ASSERT_EQ(before.size(), 2u);
+    EXPECT_EQ(before[0], frame.GetHostFileListView()->GetListCtrl());
+    EXPECT_EQ(before[1], frame.GetSTBFileListView()->GetListCtrl());
+
+    DeviceDescriptor descriptor{};
+    SendMessage(frame.GetSTBTreeView()->GetSafeHwnd(), WM_DEVICE_ARRIVAL,
+                reinterpret_cast<WPARAM>(&descriptor), 0);
+    std::vector<QWidget*> after = walk(4);
+    ASSERT_EQ(after.size(), 4u);
+    EXPECT_EQ(after[0], frame.GetHostFileListView()->GetListCtrl());
+    EXPECT_EQ(after[1], frame.GetSTBTreeView()->GetTreeCtrl());
+    EXPECT_EQ(after[2], frame.GetSTBFileListView()->GetListCtrl());
+    EXPECT_TRUE(after[3] != nullptr && frame.GetToolBar()->isAncestorOf(after[3]))
+        << "then the toolbar";
+    // Shift+Tab goes back the same way.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), frame.GetSTBFileListView()->GetListCtrl());
+}
+
 TEST(ShellFrame, ScreenReaderNamesTheWindowAndItsParts) {
     ShellEnvironment env;
     CMainFrame& frame = env.MakeFrame();
