@@ -650,6 +650,13 @@ void CTreeCtrlX::mousePressEvent(QMouseEvent* event) {
         event->accept();
         return;
     }
+    // A click below the items would clear the selection, and with it the folder
+    // whose files the pane shows; it only brings the tree the focus.
+    if (!indexAt(event->position().toPoint()).isValid()) {
+        setFocus(Qt::MouseFocusReason);
+        event->accept();
+        return;
+    }
     QTreeWidget::mousePressEvent(event);
 }
 

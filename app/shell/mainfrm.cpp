@@ -239,14 +239,13 @@ void CMainFrame::DestroyWindow() {
         return;
     }
     m_destroyed = true;
+    // With no folder selected there is nothing to remember: an empty path would
+    // only send the next start to C:\, so the folder saved before stays.
     std::string folder;
-    if (!m_hostTree->GetCurrentFolder(folder)) {
-        folder.clear();
-    }
-    if (m_registryKeyOpen) {
+    if (m_registryKeyOpen && m_hostTree->GetCurrentFolder(folder) && !folder.empty()) {
         platform::RegWriteString(kRegistryKey, kLastPathValue, folder);
-        m_registryKeyOpen = false;
     }
+    m_registryKeyOpen = false;
     m_refreshDlg->DestroyWindow();
 }
 

@@ -441,6 +441,34 @@ TEST_F(PcTree, BusyModeDropsInputAndShowsTheWaitCursor) {
     EXPECT_EQ(keys, std::vector<int>{0x74});
 }
 
+TEST_F(PcTree, ClickOnEmptySpaceKeepsTheSelection) {
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* view = new CTreeCtrlX;
+    layout->addWidget(view);
+    window.resize(300, 400);
+    view->Init(CTreeCtrlX::kPcMode);
+    view->SelectPath("C:\\Movies");
+    ASSERT_TRUE(ShowActive(window));
+    HTREEITEM selected = view->GetSelectedItem();
+    ASSERT_NE(selected, nullptr);
+    int changes = 0;
+    view->SetSelChangedHandler([&changes] { ++changes; });
+
+    const QPoint below(20, view->viewport()->height() - 4);
+    ASSERT_EQ(view->itemAt(below), nullptr);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, below);
+    EXPECT_EQ(view->GetSelectedItem(), selected);
+    EXPECT_EQ(changes, 0);
+    EXPECT_TRUE(view->hasFocus()) << "the click still brings the tree the focus";
+
+    // A click on an item still selects it.
+    HTREEITEM music = view->FindItemByPath("C:\\Music");
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      view->GetItemRect(music, true).center());
+    EXPECT_EQ(view->GetSelectedItem(), music);
+}
+
 TEST_F(PcTree, LabelsArePaintedWithFocusSelectionAndBusyColours) {
     QWidget window;
     auto* layout = new QVBoxLayout(&window);

@@ -13,6 +13,7 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
+#include "app/controls/treectrlx.h"
 #include "app/pc/hostfilelistview.h"
 #include "app/pc/hosttreeview.h"
 #include "app/pvr/stbfilelistview.h"
@@ -27,9 +28,9 @@ namespace {
 
 struct LastPathCase {
     const char* name;
-    std::optional<std::string> stored;  // nullopt: the key does not exist yet
-    const char* restored;               // the PC tree's folder after start-up; "" for none
-    const char* savedOnExit;
+    std::optional<std::string> stored;       // nullopt: the key does not exist yet
+    const char* restored;                    // the PC tree's folder after start-up; "" for none
+    std::optional<std::string> savedOnExit;  // nullopt: never written
 };
 
 // Names the case in test listings instead of dumping its bytes.
@@ -61,17 +62,43 @@ TEST_P(LastPath, RestoredAtStartAndSavedAtExit) {
     }
 
     env.CloseFrame();
-    EXPECT_EQ(env.LastPath(), std::optional<std::string>(c.savedOnExit));
+    EXPECT_EQ(env.LastPath(), c.savedOnExit);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     ShellRegistry, LastPath,
-    ::testing::Values(LastPathCase{"FirstStart", std::nullopt, "", ""},
+    // With no folder selected at the exit, nothing is written: an empty path
+    // would open the next start at C:\ instead of where the user was.
+    ::testing::Values(LastPathCase{"FirstStart", std::nullopt, "", std::nullopt},
                       LastPathCase{"EmptyMeansDriveC", std::string(), "C:\\", "C:\\"},
                       LastPathCase{"Folder", std::string("C:\\Movies"), "C:\\Movies\\",
                                    "C:\\Movies\\"},
-                      LastPathCase{"TooLongForItsBuffer", "C:\\" + std::string(300, 'x'), "", ""}),
+                      LastPathCase{"TooLongForItsBuffer", "C:\\" + std::string(300, 'x'), "",
+                                   "C:\\" + std::string(300, 'x')}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ShellFrame, ClickOnEmptySpaceKeepsTheFolderThatIsSavedAtExit) {
+    ShellEnvironment env;
+    env.Drives().MakeFolder("Movies");
+    env.Drives().MakeFile("Movies/a.avr", "x");
+    env.SetLastPath("C:\\Movies");
+    CMainFrame& frame = env.MakeFrame();
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    CTreeCtrlX* tree = frame.GetHostTreeView()->GetTreeCtrl();
+    ASSERT_EQ(frame.GetHostFileListView()->GetItemCount(), 1);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(5, tree->viewport()->height() - 3));
+    EXPECT_EQ(frame.GetHostFileListView()->GetItemCount(), 1);
+    std::string folder;
+    EXPECT_TRUE(frame.GetHostTreeView()->GetCurrentFolder(folder));
+    EXPECT_EQ(folder, "C:\\Movies\\");
+
+    // "My Computer" is no folder: the one saved before stays.
+    tree->SelectItem(tree->GetRootItem());
+    env.CloseFrame();
+    EXPECT_EQ(env.LastPath(), std::optional<std::string>("C:\\Movies"));
+}
 
 TEST(ShellFrame, ClosingTheWindowSavesOnceAndTakesTheWaitDialogDown) {
     ShellEnvironment env;
