@@ -14,6 +14,7 @@
 #include "app/shell/usermessages.h"
 #include "device/listingrules.h"
 #include "platform/clock.h"
+#include "platform/syscolor.h"
 #include "platform/templates.h"
 #include "platform/trace.h"
 #include "platform/user.h"
@@ -93,6 +94,12 @@ std::string LastComponent(const std::string& path) {
 CSTBTreeView::CSTBTreeView(CTavrixDoc* document, QWidget* parent)
     : QWidget(parent), m_document(document) {
     setAccessibleName("PVR folders");
+    // Until the first PVR the pane has no tree to cover it; it looks empty the
+    // same way before and after one, as the other panes do.
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, GetSysColor(COLOR_WINDOW));
+    setPalette(pal);
+    setAutoFillBackground(true);
 }
 
 CSTBTreeView::~CSTBTreeView() {

@@ -21,6 +21,7 @@
 #include "app/res/resource.h"
 #include "app/shell/onrefreshdlg.h"
 #include "app/shell/usermessages.h"
+#include "platform/syscolor.h"
 #include "platform/templates.h"
 #include "support/shellfixture.h"
 
@@ -380,6 +381,24 @@ TEST(ShellFrame, TabFollowsThePaneOrderThenTheToolbar) {
     // Shift+Tab goes back the same way.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
     EXPECT_EQ(QApplication::focusWidget(), frame.GetSTBFileListView()->GetListCtrl());
+}
+
+TEST(ShellFrame, EmptyPvrFolderPaneIsWhiteBeforeAndAfterAPvr) {
+    ShellEnvironment env;
+    CMainFrame& frame = env.MakeFrame();
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    QWidget* pane = frame.GetSTBTreeView();
+    const auto middle = [pane] {
+        return pane->grab().toImage().pixelColor(pane->width() / 2, pane->height() / 2).rgb();
+    };
+    const QRgb white = GetSysColor(COLOR_WINDOW).rgb();
+    EXPECT_EQ(middle(), white) << "before the first PVR";
+    DeviceDescriptor descriptor{};
+    SendMessage(frame.GetSTBTreeView()->GetSafeHwnd(), WM_DEVICE_ARRIVAL,
+                reinterpret_cast<WPARAM>(&descriptor), 0);
+    SendMessage(frame.GetSafeHwnd(), WM_DEVICE_REMOVAL, 0, 0);
+    EXPECT_EQ(middle(), white) << "after a removal";
 }
 
 TEST(ShellFrame, ScreenReaderNamesTheWindowAndItsParts) {
