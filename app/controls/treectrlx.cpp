@@ -629,6 +629,12 @@ QRect CTreeCtrlX::GetItemRect(HTREEITEM item, bool textOnly) const {
     return {left, cell.top(), width, cell.height()};
 }
 
+void CTreeCtrlX::SetPaneName(const std::string& name) {
+    const QString text = FromUtf8(name);
+    setAccessibleName(text);
+    headerItem()->setText(0, text);
+}
+
 // ---- Busy mode and input --------------------------------------------------------
 
 void CTreeCtrlX::SetEnabled(bool enabled) {

@@ -182,7 +182,7 @@ void CSTBTreeView::OnDeviceArrived(const DeviceDescriptor* descriptor) {
     m_firstListing = true;
     if (m_tree == nullptr) {
         m_tree = new CTreeCtrlX(this);
-        m_tree->setAccessibleName("PVR folders");
+        m_tree->SetPaneName("PVR folders");
         m_tree->Create(this, rect(), kTreeId);
         m_tree->SetSelChangedHandler([this] { OnSelChanged(); });
         m_tree->SetKeyDownHandler([this](int vk) { OnTreeKeyDown(vk); });

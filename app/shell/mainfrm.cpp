@@ -15,6 +15,7 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
+#include "app/controls/visibletext.h"
 #include "app/pc/hostfilelistview.h"
 #include "app/pc/hosttreeview.h"
 #include "app/pvr/stbfilelistview.h"
@@ -160,7 +161,9 @@ bool CMainFrame::OnCreate() {
     bar->setAccessibleName("Status bar");
     bar->setSizeGripEnabled(true);
     m_statusPane = new QLabel(QString::fromStdString(platform::LoadString(IDS_STATUS_PANE)), bar);
-    m_statusPane->setAccessibleName("Status");
+    // Its name is the text it shows (SetStatusText); what it is, is its description.
+    m_statusPane->setAccessibleName(m_statusPane->text());
+    m_statusPane->setAccessibleDescription("Status");
     bar->addWidget(m_statusPane, 1);
 
     // The library announces a PVR that is already plugged in like a new one.
@@ -333,7 +336,12 @@ void CMainFrame::SetStatusText(const std::string& text) {
     if (m_statusPane == nullptr) {
         return;
     }
-    m_statusPane->setText(QString::fromStdString(text));
+    // Texts carry device names, which must not break the line.
+    const QString shown = VisibleText(QString::fromStdString(text));
+    m_statusPane->setText(shown);
+    // The text is the pane's name for screen readers; a new name is announced
+    // to them as a change of it.
+    m_statusPane->setAccessibleName(shown);
     // Callers set texts in the middle of long work; show it now, not at the next event.
     m_statusPane->repaint();
     if (m_statusObserver) {

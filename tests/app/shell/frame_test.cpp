@@ -166,6 +166,29 @@ TEST(ShellFrame, HasTitleToolbarStatusBarAndFourPanes) {
     EXPECT_EQ(frame.GetStatusPane()->maximumWidth(), frame.ClientSize().width());
 }
 
+TEST(ShellFrame, StatusTextIsWhatTheScreenReaderReads) {
+    ShellEnvironment env;
+    CMainFrame& frame = env.MakeFrame();
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    QLabel* pane = frame.GetStatusPane();
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(pane);
+    ASSERT_NE(a, nullptr);
+    // Each new text is the pane's accessible name, whose change Qt passes on to
+    // the screen reader (offscreen there is none to hear it).
+    for (const char* text :
+         {"TX-PVR 100 has been attached by High speeded USB", "Requested refresh file lists...."}) {
+        frame.SetStatusText(text);
+        EXPECT_EQ(pane->accessibleName().toStdString(), text);
+        EXPECT_EQ(a->text(QAccessible::Name).toStdString(), text);
+    }
+    EXPECT_EQ(a->text(QAccessible::Description).toStdString(), "Status");
+    // A device's name cannot break the line.
+    frame.SetStatusText("Box\nTwo has been removed...");
+    EXPECT_EQ(pane->text().toStdString(), "Box?Two has been removed...");
+    EXPECT_EQ(a->text(QAccessible::Name).toStdString(), "Box?Two has been removed...");
+}
+
 TEST(ShellFrame, StatusTextMessageSetsThePane) {
     ShellEnvironment env;
     CMainFrame& frame = env.MakeFrame();
@@ -404,6 +427,10 @@ TEST(ShellFrame, EmptyPvrFolderPaneIsWhiteBeforeAndAfterAPvr) {
 TEST(ShellFrame, ScreenReaderNamesTheWindowAndItsParts) {
     ShellEnvironment env;
     CMainFrame& frame = env.MakeFrame();
+    DeviceDescriptor descriptor{};
+    std::strcpy(descriptor.productName, "TX-PVR 100");
+    SendMessage(frame.GetSTBTreeView()->GetSafeHwnd(), WM_DEVICE_ARRIVAL,
+                reinterpret_cast<WPARAM>(&descriptor), 0);
     frame.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
     const auto name = [](QObject* object) {
@@ -415,7 +442,21 @@ TEST(ShellFrame, ScreenReaderNamesTheWindowAndItsParts) {
     EXPECT_EQ(name(frame.GetHostFileListView()), "PC files");
     EXPECT_EQ(name(frame.GetSTBTreeView()), "PVR folders");
     EXPECT_EQ(name(frame.GetSTBFileListView()), "PVR files");
-    EXPECT_EQ(name(frame.GetStatusPane()), "Status");
+    // The trees' one column header, hidden on screen, carries the pane's name.
+    for (CTreeCtrlX* tree :
+         {frame.GetHostTreeView()->GetTreeCtrl(), frame.GetSTBTreeView()->GetTreeCtrl()}) {
+        if (tree == nullptr) {
+            continue;
+        }
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(tree);
+        ASSERT_NE(a, nullptr);
+        for (int i = 0; i < a->childCount(); ++i) {
+            QAccessibleInterface* child = a->child(i);
+            if (child != nullptr && child->role() == QAccessible::ColumnHeader) {
+                EXPECT_EQ(child->text(QAccessible::Name).toStdString(), name(tree));
+            }
+        }
+    }
     for (QAction* action : frame.GetToolBar()->actions()) {
         if (!action->isSeparator()) {
             EXPECT_FALSE(name(frame.GetToolBar()->widgetForAction(action)).empty())
