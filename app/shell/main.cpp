@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 #include <QApplication>
 #include <QPixmap>
@@ -10,6 +11,7 @@
 #include "app/pvr/stbtreeview.h"
 #include "app/shell/mainfrm.h"
 #include "app/shell/tavrixapp.h"
+#include "platform/pcfs.h"
 #include "platform/qtuser.h"
 #include "platform/user.h"
 
@@ -65,6 +67,11 @@ void ArmScreenshot(CMainFrame* frame, const QString& path) {
 
 int main(int argc, char* argv[]) {
     QApplication qtApp(argc, argv);
+    // A drive map that does not say what was meant would otherwise only show as
+    // missing drives.
+    for (const std::string& warning : platform::DriveTableWarnings()) {
+        std::fprintf(stderr, "tavrix: %s\n", warning.c_str());
+    }
     platform::QtUser user;
     platform::SetUser(&user);
 
