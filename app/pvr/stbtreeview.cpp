@@ -344,8 +344,14 @@ void CSTBTreeView::CompleteListing(int found) {
             ++shown;
         }
     }
-    SetStatus(Format("%d files found....(%d MBytes free, %d %% used)", shown,
-                     static_cast<int>(space.freeBytes / kMiB), static_cast<int>(used)));
+    std::string status = Format("%d files found....(%d MBytes free, %d %% used)", shown,
+                                static_cast<int>(space.freeBytes / kMiB), static_cast<int>(used));
+    // A full buffer may be all the device would give, not all the folder holds.
+    if (listing.count >= kListingCapacity) {
+        status += Format("; the PVR lists at most %d entries, so the folder may hold more",
+                         kListingCapacity);
+    }
+    SetStatus(status);
 
     if (m_tree != nullptr) {
         m_tree->FillFromList(m_currentFolder, listing.count, listing.entries.data());
