@@ -435,9 +435,10 @@ void CSTBTreeView::OnTreeKeyDown(int vk) {
     if (item == nullptr || item->parent() == nullptr || !m_device.devicePresent()) {
         return;
     }
+    const int refreshes = m_refreshCount;
     m_tree->SelectItem(item->parent());
-    // The parent's sub-folders are on show, so selecting it listed nothing.
-    if (!m_busy) {
+    // With its sub-folders on show, selecting the parent asked for no listing.
+    if (m_refreshCount == refreshes) {
         StartListing();
     }
 }
