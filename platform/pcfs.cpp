@@ -121,6 +121,7 @@ std::vector<std::string> HostNames(const std::string& normal) {
 
 std::mutex g_driveMutex;
 std::optional<std::vector<Drive>> g_drives;
+std::vector<std::string> g_driveWarnings;
 
 std::string ReadSmallFile(const std::string& path) {
     std::ifstream in(path);
@@ -132,16 +133,21 @@ std::string ReadSmallFile(const std::string& path) {
     return text.str();
 }
 
-std::vector<Drive> BuildDriveTable() {
+std::vector<Drive> BuildDriveTable(std::vector<std::string>* warnings) {
+    warnings->clear();
     if (const char* driveText = std::getenv("TAVRIX_DRIVES"); driveText != nullptr) {
-        auto table = ParseDriveSpec(driveText);
-        if (!table) {
-            // An unreadable table maps nothing rather than falling back to the
-            // host's root: a test that meant a private C: must not reach the real one.
-            TRACE("TAVRIX_DRIVES is malformed: %s\n", driveText);
-            return {};
+        // Entries that cannot be read map nothing rather than falling back to the
+        // host's root: a test that meant a private C: must not reach the real one.
+        DriveSpec spec = ParseDriveSpec(driveText);
+        *warnings = std::move(spec.problems);
+        for (const Drive& d : spec.drives) {
+            struct stat st {};
+            if (stat(d.hostRoot.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+                warnings->push_back(std::string("TAVRIX_DRIVES: the folder of ") + d.letter +
+                                    ": (" + d.hostRoot + ") does not exist");
+            }
         }
-        return *table;
+        return std::move(spec.drives);
     }
     std::vector<Drive> drives;
     drives.push_back(Drive{'C', "/", DriveType::Fixed});
@@ -366,47 +372,63 @@ std::string Drive::Root() const {
     return std::string(1, letter) + ":\\";
 }
 
-std::optional<std::vector<Drive>> ParseDriveSpec(std::string_view driveText) {
-    std::vector<Drive> drives;
+DriveSpec ParseDriveSpec(std::string_view driveText) {
+    DriveSpec spec;
+    const auto unreadable = [&spec](std::string_view item) {
+        spec.problems.push_back("TAVRIX_DRIVES: cannot read \"" + std::string(item) +
+                                "\" (it should be LETTER=FOLDER or LETTER:TYPE=FOLDER); ignored");
+    };
     std::size_t pos = 0;
     while (pos <= driveText.size()) {
-        std::size_t end = driveText.find(',', pos);
+        // Entries are separated by "," or ";", which a hand-written map uses as often.
+        std::size_t end = driveText.find_first_of(",;", pos);
         if (end == std::string_view::npos) {
             end = driveText.size();
         }
-        const std::string_view item = driveText.substr(pos, end - pos);
+        std::string_view item = driveText.substr(pos, end - pos);
         pos = end + 1;
+        while (!item.empty() && (item.front() == ' ' || item.front() == '\t')) {
+            item.remove_prefix(1);
+        }
+        while (!item.empty() && (item.back() == ' ' || item.back() == '\t')) {
+            item.remove_suffix(1);
+        }
         if (item.empty()) {
             continue;
         }
         const std::size_t eq = item.find('=');
         if (eq == std::string_view::npos || eq == 0 || eq + 1 == item.size()) {
-            return std::nullopt;
+            unreadable(item);
+            continue;
         }
         const std::string_view key = item.substr(0, eq);
         Drive d;
         d.letter = ToUpperAscii(key[0]);
-        if (d.letter < 'A' || d.letter > 'Z') {
-            return std::nullopt;
+        if (d.letter < 'A' || d.letter > 'Z' ||
+            (key.size() > 1 && (key[1] != ':' || key.size() == 2))) {
+            unreadable(item);
+            continue;
         }
         if (key.size() > 1) {
-            if (key[1] != ':' || key.size() == 2) {
-                return std::nullopt;
-            }
             d.type = DriveTypeFromName(key.substr(2));
             if (d.type == DriveType::Unknown) {
-                return std::nullopt;
+                spec.problems.push_back("TAVRIX_DRIVES: \"" + std::string(item) +
+                                        "\" names an unknown drive type (removable, fixed, "
+                                        "remote, cdrom or ramdisk); ignored");
+                continue;
             }
         }
-        if (FindDrive(drives, d.letter) != nullptr) {
-            return std::nullopt;
+        if (FindDrive(spec.drives, d.letter) != nullptr) {
+            spec.problems.push_back("TAVRIX_DRIVES: \"" + std::string(item) + "\" names drive " +
+                                    d.letter + ": a second time; ignored");
+            continue;
         }
         d.hostRoot = NormalHostPath(std::string(item.substr(eq + 1)));
-        drives.push_back(std::move(d));
+        spec.drives.push_back(std::move(d));
     }
-    std::sort(drives.begin(), drives.end(),
+    std::sort(spec.drives.begin(), spec.drives.end(),
               [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
-    return drives;
+    return spec;
 }
 
 std::vector<Drive> DrivesFromMounts(std::string_view mounts, const std::string& sysfsRoot) {
@@ -452,14 +474,22 @@ std::vector<Drive> DrivesFromMounts(std::string_view mounts, const std::string& 
 std::vector<Drive> GetDrives() {
     std::lock_guard<std::mutex> lock(g_driveMutex);
     if (!g_drives) {
-        g_drives = BuildDriveTable();
+        g_drives = BuildDriveTable(&g_driveWarnings);
     }
     return *g_drives;
 }
 
 void ReloadDriveTable() {
     std::lock_guard<std::mutex> lock(g_driveMutex);
-    g_drives = BuildDriveTable();
+    g_drives = BuildDriveTable(&g_driveWarnings);
+}
+
+std::vector<std::string> DriveTableWarnings() {
+    std::lock_guard<std::mutex> lock(g_driveMutex);
+    if (!g_drives) {
+        g_drives = BuildDriveTable(&g_driveWarnings);
+    }
+    return g_driveWarnings;
 }
 
 std::vector<std::string> GetLogicalDriveStrings() {

@@ -4,9 +4,9 @@
 // and "\"-separated names. A drive table maps each letter to a host folder. By
 // default C: is the host's root and every mounted removable medium, optical disc
 // and network share gets the next free letter; TAVRIX_DRIVES ("C=/srv/pc,D=/mnt/usb",
-// a letter may carry a type: "E:cdrom=/mnt/cd") replaces the table, which is how
-// tests get a private C:. A path whose ".." would climb above its drive's root is
-// refused, so nothing can reach past a drive through the PC form.
+// ";" also separates; a letter may carry a type: "E:cdrom=/mnt/cd") replaces the
+// table, which is how tests get a private C:. A path whose ".." would climb above its drive's root
+// is refused, so nothing can reach past a drive through the PC form.
 //
 // Failures return false / -1 / nullopt and never throw; LastFsError() gives the
 // errno-style reason of the last failure on the calling thread.
@@ -51,8 +51,19 @@ std::vector<std::string> GetLogicalDriveStrings();
 // for a letter that has no drive.
 DriveType GetDriveType(std::string_view root);
 
-// Parses TAVRIX_DRIVES-style text into a table; nullopt when malformed.
-std::optional<std::vector<Drive>> ParseDriveSpec(std::string_view driveText);
+// What was wrong with the drive table when it was last built, one line each:
+// TAVRIX_DRIVES entries that could not be read (they map nothing) and folders
+// of drives that do not exist. Empty for the default table.
+std::vector<std::string> DriveTableWarnings();
+
+// TAVRIX_DRIVES-style text read: entries are separated by "," or ";". The
+// drives of the entries that could be read, sorted by letter, and one line for
+// each entry that could not (a later entry for a letter already named is one).
+struct DriveSpec {
+    std::vector<Drive> drives;
+    std::vector<std::string> problems;
+};
+DriveSpec ParseDriveSpec(std::string_view driveText);
 // Classifies the entries of a mount table text (/proc/self/mounts format). The
 // sysfs root is where block devices are looked up for their removable flag.
 std::vector<Drive> DrivesFromMounts(std::string_view mounts, const std::string& sysfsRoot);

@@ -5,10 +5,13 @@
 #include <QFocusEvent>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 
+#include "app/controls/visibletext.h"
 #include "platform/syscolor.h"
 #include "platform/templates.h"
 #include "platform/usermessages.h"
@@ -264,7 +267,90 @@ void CListCtrlX::SetShowSelectionAlways(bool on) {
     viewport()->update();
 }
 
+// ---- The file lists' columns ------------------------------------------------------
+
+void CListCtrlX::UseFileColumns() {
+    QHeaderView* head = header();
+    if (head->count() < 3) {
+        return;
+    }
+    const QFontMetrics pane(platform::PaneFont());
+    // Digits need not be equally wide in every font: measure with the widest.
+    QChar widest = QLatin1Char('0');
+    for (char d = '1'; d <= '9'; ++d) {
+        if (pane.horizontalAdvance(QLatin1Char(d)) > pane.horizontalAdvance(widest)) {
+            widest = QLatin1Char(d);
+        }
+    }
+    const auto textWidth = [&](std::initializer_list<const char*> samples) {
+        int width = 0;
+        for (const char* sample : samples) {
+            QString text = QString::fromLatin1(sample);
+            text.replace(QLatin1Char('0'), widest);
+            width = std::max(width, pane.horizontalAdvance(text));
+        }
+        return width;
+    };
+    // The insets DrawItem leaves, and a pixel for rounding.
+    const int insets = Margin() / 2 + Margin() + 1;
+    // Sizes up to about 95 GB; beyond that the list's own sizes are not the limit.
+    const int size = std::max(textWidth({"00,000,000"}) + insets, head->sectionSizeHint(1));
+    const int date =
+        std::max(textWidth({"0000-00-00 AM 00:00:00", "0000-00-00 PM 00:00:00"}) + insets,
+                 head->sectionSizeHint(2));
+    head->setMinimumSectionSize(std::min(head->sectionSizeHint(0), size));
+    head->setSectionResizeMode(1, QHeaderView::Fixed);
+    head->setSectionResizeMode(2, QHeaderView::Fixed);
+    setColumnWidth(1, size);
+    setColumnWidth(2, date);
+    // Whatever the viewport leaves, also once a vertical scroll bar takes its share.
+    head->setSectionResizeMode(0, QHeaderView::Stretch);
+}
+
+bool CListCtrlX::IsNameCut(int row) const {
+    const QTreeWidgetItem* item = topLevelItem(row);
+    if (item == nullptr) {
+        return false;
+    }
+    // The width is known whether or not the row is scrolled into view.
+    const int room =
+        GetColumnWidth(0) - (m_hasImageList ? kIconSize : 0) - kIconLeft - Margin() / 2 - Margin();
+    return QFontMetrics(platform::PaneFont()).horizontalAdvance(VisibleText(item->text(0))) > room;
+}
+
+QString CListCtrlX::ToolTipAt(const QPoint& viewportPos) const {
+    QTreeWidgetItem* item = itemAt(viewportPos);
+    if (item == nullptr || item->parent() != nullptr) {
+        return {};
+    }
+    const int row = indexOfTopLevelItem(item);
+    const QRect label = GetItemRect(row, kRectLabel);
+    if (viewportPos.x() >= label.left() + label.width() || !IsNameCut(row)) {
+        return {};
+    }
+    return VisibleText(item->text(0));
+}
+
+bool CListCtrlX::viewportEvent(QEvent* event) {
+    if (event->type() != QEvent::ToolTip) {
+        return QTreeWidget::viewportEvent(event);
+    }
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QString tip = ToolTipAt(help->pos());
+    if (tip.isEmpty()) {
+        QToolTip::hideText();
+        event->ignore();
+    } else {
+        QToolTip::showText(help->globalPos(), tip, viewport());
+    }
+    return true;
+}
+
 // ---- Geometry -------------------------------------------------------------------
+
+int CListCtrlX::Margin() const {
+    return 2 * fontMetrics().horizontalAdvance(QLatin1Char(' '));
+}
 
 int CListCtrlX::TotalColumnWidth() const {
     int total = 0;
@@ -333,8 +419,8 @@ void CListCtrlX::DrawItem(QPainter* painter, int row, const QRect& /*rowRect*/) 
     const QRect bounds = GetItemRect(row, kRectBounds);
     const QRect label = GetItemRect(row, kRectLabel);
     const QRect icon = GetItemRect(row, kRectIcon);
-    const QString name = item->text(0);
-    const int margin = 2 * fontMetrics().horizontalAdvance(QLatin1Char(' '));
+    const QString name = VisibleText(item->text(0));
+    const int margin = Margin();
     const int total = TotalColumnWidth();
 
     // The highlight runs from the label to the end of the last column (taken from
@@ -365,14 +451,17 @@ void CListCtrlX::DrawItem(QPainter* painter, int row, const QRect& /*rowRect*/) 
     painter->setFont(platform::PaneFont());
     painter->setPen(textColor);
     const auto inset = [margin](const QRect& r) { return r.adjusted(margin / 2, 0, -margin, 0); };
-    painter->drawText(inset(label), Qt::AlignLeft | Qt::AlignVCenter, name);
+    // A name too long for its column ends in "…" rather than in the middle of a letter.
+    const QRect nameRect = inset(label);
+    painter->drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter,
+                      painter->fontMetrics().elidedText(name, Qt::ElideRight, nameRect.width()));
 
     // Size right-aligned, date left-aligned; further columns carry no text.
     int cellLeft = label.left() + label.width();
     for (int c = 1; c < GetColumnCount() && c <= 2; ++c) {
         const QRect cell(cellLeft, label.top(), columnWidth(c), label.height());
         const Qt::Alignment align = c == 1 ? Qt::AlignRight : Qt::AlignLeft;
-        painter->drawText(inset(cell), align | Qt::AlignVCenter, item->text(c));
+        painter->drawText(inset(cell), align | Qt::AlignVCenter, VisibleText(item->text(c)));
         cellLeft += cell.width();
     }
 

@@ -65,6 +65,17 @@ public:
     void SetShowSelectionAlways(bool on);
     bool GetShowSelectionAlways() const { return m_showSelectionAlways; }
 
+    // The rule of both file lists, for columns name, size and date: the size and
+    // date columns are as wide as their longest texts in the pane font, and the
+    // name column takes the rest of the visible width, so no horizontal scroll
+    // bar shows while the columns fit. A name cut short ends in "…".
+    void UseFileColumns();
+    // The full name of the row under a point of the viewport when its name
+    // column shows it cut short; empty otherwise.
+    QString ToolTipAt(const QPoint& viewportPos) const;
+    // True when the row's name does not fit its column.
+    bool IsNameCut(int row) const;
+
     // Report-view operations, for the views. Columns are appended in order.
     int InsertColumn(int column, const std::string& heading, int format, int width);
     int GetColumnCount() const;
@@ -93,6 +104,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
 
 private:
     class Delegate;
@@ -100,6 +112,9 @@ private:
     void OnDblClk(int firstSelected);
     int TotalColumnWidth() const;
     int RowHeight() const;
+    // Twice a space of the list's own font: cells are inset by half of it on the
+    // left and all of it on the right.
+    int Margin() const;
 
     std::vector<QIcon> m_images;
     bool m_hasImageList = false;

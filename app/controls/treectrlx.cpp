@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 
+#include "app/controls/visibletext.h"
 #include "core/names.h"
 #include "device/tavrixapi.h"
 #include "platform/pcfs.h"
@@ -92,8 +93,8 @@ public:
     QSize sizeHint(const QStyleOptionViewItem& /*option*/,
                    const QModelIndex& index) const override {
         const QFontMetrics fm(platform::PaneFont());
-        const int width = kTextLeft + fm.horizontalAdvance(index.data().toString()) + 2 +
-                          kHighlightTail + kTextPadding;
+        const int width = kTextLeft + fm.horizontalAdvance(VisibleText(index.data().toString())) +
+                          2 + kHighlightTail + kTextPadding;
         return {width, kItemHeight};
     }
 
@@ -634,8 +635,14 @@ QRect CTreeCtrlX::GetItemRect(HTREEITEM item, bool textOnly) const {
         return cell;
     }
     const int left = cell.left() + (m_hasImageList ? kTextLeft : kIconLeft);
-    const int width = fontMetrics().horizontalAdvance(item->text(0)) + kTextPadding;
+    const int width = fontMetrics().horizontalAdvance(VisibleText(item->text(0))) + kTextPadding;
     return {left, cell.top(), width, cell.height()};
+}
+
+void CTreeCtrlX::SetPaneName(const std::string& name) {
+    const QString text = FromUtf8(name);
+    setAccessibleName(text);
+    headerItem()->setText(0, text);
 }
 
 // ---- Busy mode and input --------------------------------------------------------
@@ -656,6 +663,13 @@ void CTreeCtrlX::ApplyCursor() {
 
 void CTreeCtrlX::mousePressEvent(QMouseEvent* event) {
     if (!m_enabled) {
+        event->accept();
+        return;
+    }
+    // A click below the items would clear the selection, and with it the folder
+    // whose files the pane shows; it only brings the tree the focus.
+    if (!indexAt(event->position().toPoint()).isValid()) {
+        setFocus(Qt::MouseFocusReason);
         event->accept();
         return;
     }
@@ -730,7 +744,7 @@ void CTreeCtrlX::paintEvent(QPaintEvent* event) {
         if (textRect.top() >= viewport()->height()) {
             break;
         }
-        const QString label = item->text(0);
+        const QString label = VisibleText(item->text(0));
         const int labelWidth = fm.horizontalAdvance(label);
         QColor textColor;
         if (!item->isSelected()) {

@@ -86,6 +86,9 @@ public:
     void SetEnabled(bool enabled);
     bool IsEnabledFlag() const { return m_enabled; }
     int GetMode() const { return m_mode; }
+    // The pane's name, for screen readers: the tree's own name and that of its
+    // one column, whose header is hidden on screen but not from them.
+    void SetPaneName(const std::string& name);
 
     // Plain tree operations, for the views.
     HTREEITEM GetRootItem() const;

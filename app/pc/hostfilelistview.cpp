@@ -1,12 +1,10 @@
 #include "app/pc/hostfilelistview.h"
 
-#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <vector>
 
 #include <QApplication>
-#include <QFontMetrics>
 #include <QResizeEvent>
 #include <QShowEvent>
 
@@ -14,7 +12,6 @@
 #include "core/names.h"
 #include "core/xstring.h"
 #include "platform/shell.h"
-#include "platform/syscolor.h"
 #include "platform/trace.h"
 #include "platform/usermessages.h"
 
@@ -52,21 +49,12 @@ void CHostFileListView::OnInitialUpdate() {
     m_list = std::make_unique<CListCtrlX>();
     m_list->Create(this, rect(), kListId);
     m_list->setAccessibleName("PC files");
-    const int width = m_list->viewport()->width();
     m_list->Init(1);
-    const int name = (width / 10) * 7;
-    const int rest = width - name;
-    // Halving the rest cuts the date short in a narrow pane: it gets the room
-    // its text takes in the pane font, from the name column while that keeps
-    // a third of the width, and beyond that the list scrolls.
-    const int margin = 2 * m_list->fontMetrics().horizontalAdvance(QLatin1Char(' '));
-    const int dateText = QFontMetrics(platform::PaneFont())
-                             .horizontalAdvance(QStringLiteral("0000-00-00 PM 00:00:00"));
-    const int date = std::max(rest / 2, dateText + margin / 2 + margin + 2);
-    const int shortened = std::max(width / 3, name - (date - rest / 2));
-    m_list->InsertColumn(0, "File Name", CListCtrlX::kFormatCenter, std::min(name, shortened));
-    m_list->InsertColumn(1, "Size(KB)", CListCtrlX::kFormatCenter, rest / 2);
-    m_list->InsertColumn(2, "Date", CListCtrlX::kFormatCenter, date);
+    m_list->InsertColumn(0, "File Name", CListCtrlX::kFormatCenter, 0);
+    m_list->InsertColumn(1, "Size(KB)", CListCtrlX::kFormatCenter, 0);
+    m_list->InsertColumn(2, "Date", CListCtrlX::kFormatCenter, 0);
+    // The same widths as the PVR list: whole dates, the name taking the rest.
+    m_list->UseFileColumns();
     FillList(m_initialFolder);
 }
 

@@ -86,7 +86,7 @@ bool CHostTreeView::InitTree() {
             m_tree.reset();
             return false;
         }
-        m_tree->setAccessibleName("PC folders");
+        m_tree->SetPaneName("PC folders");
         m_tree->SetSelChangedHandler([this]() { OnSelChanged(); });
         m_tree->SetKeyDownHandler([this](int virtualKey) { OnKeyDown(virtualKey); });
     }

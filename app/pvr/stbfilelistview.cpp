@@ -32,8 +32,7 @@ LRESULT CSTBFileListView::WindowProc(UINT, WPARAM, LPARAM) {
 }
 
 // The list is made with the view rather than at its first showing, so the
-// frame and the PVR tree can fill and empty it before anything is on screen;
-// the column widths wait for the first showing, when the width is known.
+// frame and the PVR tree can fill and empty it before anything is on screen.
 void CSTBFileListView::OnInitialUpdate() {
     m_list = new CListCtrlX(this);
     m_list->Create(this, rect(), kListId);
@@ -43,25 +42,9 @@ void CSTBFileListView::OnInitialUpdate() {
     m_list->InsertColumn(0, "File Name", CListCtrlX::kFormatCenter, 0);
     m_list->InsertColumn(1, "Size(KB)", CListCtrlX::kFormatCenter, 0);
     m_list->InsertColumn(2, "Date", CListCtrlX::kFormatCenter, 0);
-    SizeColumns();
+    // The same widths as the PC list: whole dates, the name taking the rest.
+    m_list->UseFileColumns();
     m_list->Init(0);
-}
-
-void CSTBFileListView::SizeColumns() {
-    const int w = m_list->contentsRect().width();
-    const int name = (w / 10) * 7;
-    m_list->setColumnWidth(0, name);
-    m_list->setColumnWidth(1, (w - name) / 2);
-    m_list->setColumnWidth(2, (w - name) / 2);
-}
-
-void CSTBFileListView::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    if (!m_columnsSized) {
-        m_columnsSized = true;
-        m_list->setGeometry(rect());
-        SizeColumns();
-    }
 }
 
 void CSTBFileListView::resizeEvent(QResizeEvent* event) {

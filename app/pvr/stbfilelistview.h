@@ -28,6 +28,7 @@ struct StbDeviceCalls {
     std::function<int(int handle, int capacity, StbDiskSpace* space, StbFindData* entries)>
         findNext = TAVRIX_FindNext;
     std::function<void(int handle)> findClose = TAVRIX_FindClose;
+    std::function<bool()> devicePresent = TAVRIX_DevicePresent;
     std::function<bool(const FileControlBlock* fcb)> fcntl = TAVRIX_FCntl;
 };
 
@@ -81,17 +82,14 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
 private:
     void OnInitialUpdate();
-    void SizeColumns();
     int FindRow(const std::string& name) const;
 
     CTavrixDoc* m_document;
     CListCtrlX* m_list = nullptr;
     std::vector<std::int64_t> m_rowSizes;
     int m_walkPos = -1;  // the next selected row of the walk; -1 when it is over
-    bool m_columnsSized = false;
     StbDeviceCalls m_device;
 };

@@ -13,6 +13,7 @@
 #include "device/listingrules.h"
 #include "device/tavrixcalls.h"
 #include "platform/clock.h"
+#include "platform/syscolor.h"
 #include "platform/templates.h"
 #include "platform/trace.h"
 #include "platform/user.h"
@@ -70,6 +71,12 @@ std::string DropTrailingBackslash(std::string path) {
 CSTBTreeView::CSTBTreeView(CTavrixDoc* document, QWidget* parent)
     : QWidget(parent), m_document(document) {
     setAccessibleName("PVR folders");
+    // Until the first PVR the pane has no tree to cover it; it looks empty the
+    // same way before and after one, as the other panes do.
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, GetSysColor(COLOR_WINDOW));
+    setPalette(pal);
+    setAutoFillBackground(true);
 }
 
 CSTBTreeView::~CSTBTreeView() {
@@ -153,10 +160,13 @@ void CSTBTreeView::OnDeviceArrived(const DeviceDescriptor* descriptor) {
     m_firstListing = true;
     if (m_tree == nullptr) {
         m_tree = new CTreeCtrlX(this);
-        m_tree->setAccessibleName("PVR folders");
+        m_tree->SetPaneName("PVR folders");
         m_tree->Create(this, rect(), kTreeId);
         m_tree->SetSelChangedHandler([this] { OnSelChanged(); });
         m_tree->SetKeyDownHandler([this](int vk) { OnTreeKeyDown(vk); });
+        if (CMainFrame* frame = MainFrame()) {
+            frame->UpdateTabOrder();
+        }
     } else if (m_tree->GetRootItem() != nullptr) {
         // Announced again without a removal between: one root, not two.
         m_lastSelected = nullptr;
@@ -172,11 +182,15 @@ void CSTBTreeView::OnDeviceArrived(const DeviceDescriptor* descriptor) {
 // ---- Listing -------------------------------------------------------------------------
 
 void CSTBTreeView::Refresh() {
+    StartListing();
+}
+
+bool CSTBTreeView::StartListing() {
     ++m_refreshCount;
     Listing().count = 0;
     m_busy = true;
     if (m_tree == nullptr || m_tree->GetSelectedPath(m_currentFolder) == nullptr) {
-        return;
+        return false;
     }
     std::string pattern = m_currentFolder;
     if (pattern.empty() || pattern.back() != '\\') {
@@ -186,7 +200,11 @@ void CSTBTreeView::Refresh() {
     SetStatus("Requested refresh file lists....");
     if (m_device.findFile(pattern.c_str()) == 0) {
         TRACE_AT("TAVRIX_FindFile() seems to get an error...");
-        return;
+        // Nothing is being listed, so nothing may hold the selection: a folder
+        // that has vanished from the PVR would otherwise trap it for good.
+        m_busy = false;
+        SetStatus(kFailedStatusText);
+        return false;
     }
     if (m_firstListing) {
         m_retriesLeft = kArrivalRetries;
@@ -198,6 +216,20 @@ void CSTBTreeView::Refresh() {
     KillTimer(GetSafeHwnd(), kEndTimer);
     SetTimer(GetSafeHwnd(), kPollTimer, kFirstPollMs);
     EnableMainFrame(false);
+    return true;
+}
+
+void CSTBTreeView::StopListing() {
+    if (!m_busy) {
+        return;
+    }
+    KillTimer(GetSafeHwnd(), kPollTimer);
+    KillTimer(GetSafeHwnd(), kEndTimer);
+    m_busy = false;
+    if (m_tree != nullptr) {
+        m_tree->SetEnabled(true);
+    }
+    EnableMainFrame(true);
 }
 
 void CSTBTreeView::OnTimer(UINT_PTR id) {
@@ -217,6 +249,13 @@ void CSTBTreeView::OnPoll() {
     const int room = kListingCapacity - listing.count;
     int n = m_device.findNext(0, room, &m_diskSpace, listing.entries.data() + listing.count);
     --m_retriesLeft;
+    // The library answers "busy" for a PVR that has gone; polling it on would
+    // only count down behind a disabled window. Its removal notice follows.
+    if (n == -1 && !m_device.devicePresent()) {
+        SetStatus(kFailedStatusText);
+        StopListing();
+        return;
+    }
     // A device that answers anything but "busy", "none" or a count that fits has
     // failed the listing as surely as one that stays busy; ending it like one
     // keeps the main window from staying disabled.
@@ -283,8 +322,14 @@ void CSTBTreeView::CompleteListing(int found) {
             ++shown;
         }
     }
-    SetStatus(Format("%d files found....(%d MBytes free, %d %% used)", shown,
-                     static_cast<int>(space.freeBytes / kMiB), static_cast<int>(used)));
+    std::string status = Format("%d files found....(%d MBytes free, %d %% used)", shown,
+                                static_cast<int>(space.freeBytes / kMiB), static_cast<int>(used));
+    // A full buffer may be all the device would give, not all the folder holds.
+    if (listing.count >= kListingCapacity) {
+        status += Format("; the PVR lists at most %d entries, so the folder may hold more",
+                         kListingCapacity);
+    }
+    SetStatus(status);
 
     if (m_tree != nullptr) {
         m_tree->FillFromList(m_currentFolder, listing.count, listing.entries.data());
@@ -358,8 +403,21 @@ void CSTBTreeView::OnSelChanged() {
 }
 
 void CSTBTreeView::OnTreeKeyDown(int vk) {
-    if (vk == platform::VK_F5) {
-        Refresh();
+    if (vk != platform::VK_F5 || StartListing()) {
+        return;
+    }
+    // A folder the PVR cannot list any more has most likely vanished: its parent
+    // is listed instead, which also takes the folder out of the tree. With the
+    // PVR itself gone there is nothing to go up to.
+    HTREEITEM item = m_tree != nullptr ? m_tree->GetSelectedItem() : nullptr;
+    if (item == nullptr || item->parent() == nullptr || !m_device.devicePresent()) {
+        return;
+    }
+    const int refreshes = m_refreshCount;
+    m_tree->SelectItem(item->parent());
+    // With its sub-folders on show, selecting the parent asked for no listing.
+    if (m_refreshCount == refreshes) {
+        StartListing();
     }
 }
 

@@ -48,8 +48,12 @@ public:
 
     void SetFileListView(CSTBFileListView* list) { m_fileList = list; }
     CSTBFileListView* GetFileListView() const { return m_fileList; }
-    // Starts a listing of the selected folder.
+    // Starts a listing of the selected folder. When the device refuses to list
+    // it, the request ends at once with "Failed while getting file lists..".
     void Refresh();
+    // Ends a running listing at once, without a word: the PVR has gone. Its
+    // timers stop, the wait notice goes and the main window works again.
+    void StopListing();
     // The selected PVR folder with a trailing "\" (C:\PVR\ for the root); false
     // when the tree has no item.
     bool GetCurrentFolder(std::string& path) const;
@@ -98,6 +102,8 @@ protected:
 
 private:
     void OnDeviceArrived(const DeviceDescriptor* descriptor);
+    // Refresh, telling whether the listing started.
+    bool StartListing();
     void OnTimer(UINT_PTR id);
     void OnPoll();
     void OnListingEnd();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <vector>
 
 #include <QApplication>
@@ -15,6 +16,7 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
+#include "app/controls/visibletext.h"
 #include "app/dialogs/newfolderdlg.h"
 #include "app/dialogs/pvrinfodlg.h"
 #include "app/dialogs/renamedlg.h"
@@ -151,6 +153,7 @@ bool CMainFrame::Create(const QRect& geometry) {
     if (m_created) {
         // The panes' first update, as a document's frame gets it before it is shown.
         m_hostFileList->OnInitialUpdate();
+        UpdateTabOrder();
     }
     return m_created;
 }
@@ -185,7 +188,9 @@ bool CMainFrame::OnCreate() {
     bar->setAccessibleName("Status bar");
     bar->setSizeGripEnabled(true);
     m_statusPane = new QLabel(QString::fromStdString(platform::LoadString(IDS_STATUS_PANE)), bar);
-    m_statusPane->setAccessibleName("Status");
+    // Its name is the text it shows (SetStatusText); what it is, is its description.
+    m_statusPane->setAccessibleName(m_statusPane->text());
+    m_statusPane->setAccessibleDescription("Status");
     bar->addWidget(m_statusPane, 1);
 
     // The library announces a PVR that is already plugged in like a new one.
@@ -264,14 +269,13 @@ void CMainFrame::DestroyWindow() {
         return;
     }
     m_destroyed = true;
+    // With no folder selected there is nothing to remember: an empty path would
+    // only send the next start to C:\, so the folder saved before stays.
     std::string folder;
-    if (!m_hostTree->GetCurrentFolder(folder)) {
-        folder.clear();
-    }
-    if (m_registryKeyOpen) {
+    if (m_registryKeyOpen && m_hostTree->GetCurrentFolder(folder) && !folder.empty()) {
         platform::RegWriteString(kRegistryKey, kLastPathValue, folder);
-        m_registryKeyOpen = false;
     }
+    m_registryKeyOpen = false;
     m_refreshDlg->DestroyWindow();
 }
 
@@ -359,7 +363,12 @@ void CMainFrame::SetStatusText(const std::string& text) {
     if (m_statusPane == nullptr) {
         return;
     }
-    m_statusPane->setText(QString::fromStdString(text));
+    // Texts carry device names, which must not break the line.
+    const QString shown = VisibleText(QString::fromStdString(text));
+    m_statusPane->setText(shown);
+    // The text is the pane's name for screen readers; a new name is announced
+    // to them as a change of it.
+    m_statusPane->setAccessibleName(shown);
     // Callers set texts in the middle of long work; show it now, not at the next event.
     m_statusPane->repaint();
     if (m_statusObserver) {
@@ -402,6 +411,45 @@ CMainFrame::Pane CMainFrame::GetActivePane() const {
         return Pane::HostFileList;
     }
     return Pane::None;
+}
+
+void CMainFrame::UpdateTabOrder() {
+    if (!m_created) {
+        return;
+    }
+    std::vector<QWidget*> chain;
+    for (int i = 0; i < 4; ++i) {
+        if (QWidget* control = PaneControl(static_cast<Pane>(i))) {
+            chain.push_back(control);
+        }
+    }
+    for (QAction* action : m_toolBar->actions()) {
+        if (QWidget* button = m_toolBar->widgetForAction(action);
+            button != nullptr && !action->isSeparator()) {
+            // Toolbars keep their buttons out of the keyboard's way; here they
+            // are the last stop of the Tab key.
+            button->setFocusPolicy(Qt::TabFocus);
+            chain.push_back(button);
+        }
+    }
+    for (std::size_t i = 1; i < chain.size(); ++i) {
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
+    }
+}
+
+QWidget* CMainFrame::PaneControl(Pane pane) const {
+    switch (pane) {
+        case Pane::HostTree:
+            return m_hostTree->GetTreeCtrl();
+        case Pane::HostFileList:
+            return m_hostFileList->GetListCtrl();
+        case Pane::StbTree:
+            return m_stbTree->GetTreeCtrl();
+        case Pane::StbFileList:
+            return m_stbFileList->GetListCtrl();
+        default:
+            return nullptr;
+    }
 }
 
 CMainFrame::Pane CMainFrame::GetActiveTreePane() const {
@@ -472,6 +520,9 @@ LRESULT CMainFrame::OnDeviceRemoved() {
     if (!m_created) {
         return 0;
     }
+    // A listing cannot go on without the PVR, and must not later overwrite
+    // the removal with its failure.
+    m_stbTree->StopListing();
     m_stbFileList->ClearList();
     m_stbTree->ClearTree();
     SetStatusText(std::string(FieldText(m_deviceDescriptor.productName)) + " has been removed...");
@@ -849,23 +900,7 @@ void CMainFrame::ActivatePane(int step) {
     } else {
         next = (static_cast<int>(current) + step + 4) % 4;
     }
-    QWidget* target = nullptr;
-    switch (static_cast<Pane>(next)) {
-        case Pane::HostTree:
-            target = m_hostTree->GetTreeCtrl();
-            break;
-        case Pane::HostFileList:
-            target = m_hostFileList->GetListCtrl();
-            break;
-        case Pane::StbTree:
-            target = m_stbTree->GetTreeCtrl();
-            break;
-        case Pane::StbFileList:
-            target = m_stbFileList->GetListCtrl();
-            break;
-        default:
-            break;
-    }
+    QWidget* target = PaneControl(static_cast<Pane>(next));
     // A pane without its control yet (the PVR tree before the first PVR) takes
     // the focus itself.
     if (target == nullptr) {

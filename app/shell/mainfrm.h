@@ -88,6 +88,10 @@ public:
     Pane GetActivePane() const;
     // As GetActivePane, asking only the PVR tree and then the PC tree (new folder).
     Pane GetActiveTreePane() const;
+    // Tab and Shift+Tab visit the panes in the F6 order (PC tree, PC list, PVR
+    // tree, PVR list) and then the toolbar. Panes make their controls at
+    // different times; each new one is put in its place again.
+    void UpdateTabOrder();
     // False, after telling the user, when no PVR is attached.
     bool CheckDevicePresent();
     const DeviceDescriptor& GetDeviceDescriptor() const { return m_deviceDescriptor; }
@@ -145,6 +149,8 @@ private:
     void RefreshDestination();
     void ActivatePane(int step);
     Pane PaneWithFocus() const;
+    // The pane's inner tree or list; null while the pane has not made it.
+    QWidget* PaneControl(Pane pane) const;
 
     // The file commands' parts.
     void DeletePvrFolder();

@@ -1,5 +1,7 @@
 #include "app/shell/onrefreshdlg.h"
 
+#include <QEvent>
+
 #include "app/res/resources.h"
 
 COnRefreshDlg::COnRefreshDlg(QWidget* parent) : CDialog(res::OnRefreshDialog(), parent) {
@@ -17,4 +19,13 @@ std::string COnRefreshDlg::GetText() const {
 void COnRefreshDlg::showEvent(QShowEvent* event) {
     CDialog::showEvent(event);
     SetText("");
+}
+
+void COnRefreshDlg::changeEvent(QEvent* event) {
+    CDialog::changeEvent(event);
+    // Disabling the owner disables the windows it owns as well; a window may
+    // be enabled again on its own.
+    if (event->type() == QEvent::EnabledChange && !isEnabled()) {
+        setEnabled(true);
+    }
 }

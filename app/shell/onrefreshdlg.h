@@ -18,4 +18,11 @@ public:
 protected:
     // Every listing starts with a blank line, whatever the last one left there.
     void showEvent(QShowEvent* event) override;
+    // The window under the notice is disabled while it stands; the notice is
+    // not, so that its lines read as text and not as greyed-out controls.
+    void changeEvent(QEvent* event) override;
+    // Only the listing takes the notice down; Enter and Escape, which it now
+    // receives, do nothing.
+    void OnOK() override {}
+    void OnCancel() override {}
 };

@@ -31,17 +31,25 @@ bool CTavrixDoc::OnOpenDocument(const std::string& path) {
 }
 
 bool CTavrixDoc::OnSaveDocument(const std::string& path) {
-    platform::PcFile file;
-    bool ok = false;
-    if (platform::NormalizePcPath(path)) {
-        ok = file.Open(path, platform::PcFile::Mode::Create);
-    } else {
-        // A host path (from the command line): write it there.
+    // A host path (from the command line) is saved where it points.
+    std::string pcPath = path;
+    if (!platform::NormalizePcPath(path)) {
         const auto pc = platform::ToPcPath(path);
-        ok = pc && file.Open(*pc, platform::PcFile::Mode::Create);
+        if (!pc) {
+            return false;
+        }
+        pcPath = *pc;
     }
-    if (!ok) {
-        return false;
+    // The document holds nothing, so there is nothing to write into a file that
+    // is already there: it may be a recording the user opened, and it stays as
+    // it is. Only a new name gets its empty file, made without replacing one that
+    // appeared meanwhile.
+    platform::PcFile file;
+    if (!file.Open(pcPath, platform::PcFile::Mode::CreateNew)) {
+        const auto existing = platform::GetFileInfo(pcPath);
+        if (!existing || existing->isFolder) {
+            return false;
+        }
     }
     m_pathName = path;
     return true;

@@ -16,7 +16,8 @@ public:
     // Takes the file as the document without reading it. False when it does not
     // exist. path is a PC path (C:\...) or a host path.
     virtual bool OnOpenDocument(const std::string& path);
-    // Writes the (empty) document: an empty file. False when it cannot be made.
+    // Stores the (empty) document: a new name gets an empty file; an existing
+    // file is never truncated or replaced. False when neither is possible.
     virtual bool OnSaveDocument(const std::string& path);
 
     // The file the document was opened from or last saved to; empty for a new one.

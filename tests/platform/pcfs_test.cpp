@@ -91,19 +91,78 @@ TEST(DriveTable, ListsTheConfiguredDrivesWithTheirTypes) {
     EXPECT_EQ(GetDriveType(R"(C:\)"), DriveType::Fixed);
     EXPECT_EQ(GetDriveType("d:"), DriveType::Removable);
     EXPECT_EQ(GetDriveType(R"(E:\)"), DriveType::NoRootDir);
+}
 
-    auto parsed = ParseDriveSpec("e:cdrom=/mnt/cd/,C=/srv/pc,F:remote=/net/share");
-    ASSERT_TRUE(parsed.has_value());
-    ASSERT_EQ(parsed->size(), 3u);
-    EXPECT_EQ((*parsed)[0].letter, 'C');
-    EXPECT_EQ((*parsed)[1].hostRoot, "/mnt/cd");
-    EXPECT_EQ((*parsed)[1].type, DriveType::Cdrom);
-    EXPECT_EQ((*parsed)[2].type, DriveType::Remote);
-
-    for (const char* bad : {"C", "C=", "=/x", "CC=/x", "C:=/x", "C:floppy=/x", "C=/a,c=/b"}) {
-        SCOPED_TRACE(bad);
-        EXPECT_FALSE(ParseDriveSpec(bad).has_value());
+// "letter:type=folder" per drive, split at "," or ";".
+std::string Table(const DriveSpec& spec) {
+    std::string text;
+    for (const Drive& d : spec.drives) {
+        text += std::string(text.empty() ? "" : " ") + d.letter + ":" +
+                std::to_string(static_cast<int>(d.type)) + "=" + d.hostRoot;
     }
+    return text;
+}
+
+TEST(DriveTable, ParsesEntriesAndNamesEachOneItCannotRead) {
+    struct Case {
+        const char* text;
+        const char* drives;
+        std::vector<std::string> problems;
+    };
+    const Case cases[] = {
+        {"e:cdrom=/mnt/cd/,C=/srv/pc,F:remote=/net/share",
+         "C:3=/srv/pc E:5=/mnt/cd F:4=/net/share",
+         {}},
+        {"C=/a;D=/b", "C:3=/a D:3=/b", {}},
+        {"C=/a; D:removable=/b ,", "C:3=/a D:2=/b", {}},
+        {"C",
+         "",
+         {"TAVRIX_DRIVES: cannot read \"C\" (it should be LETTER=FOLDER or LETTER:TYPE=FOLDER); "
+          "ignored"}},
+        {"C=/a,D,E=/e",
+         "C:3=/a E:3=/e",
+         {"TAVRIX_DRIVES: cannot read \"D\" (it should be LETTER=FOLDER or LETTER:TYPE=FOLDER); "
+          "ignored"}},
+        {"C=,=/x,CC=/x,C:=/x",
+         "",
+         {"TAVRIX_DRIVES: cannot read \"C=\" (it should be LETTER=FOLDER or LETTER:TYPE=FOLDER); "
+          "ignored",
+          "TAVRIX_DRIVES: cannot read \"=/x\" (it should be LETTER=FOLDER or LETTER:TYPE=FOLDER); "
+          "ignored",
+          "TAVRIX_DRIVES: cannot read \"CC=/x\" (it should be LETTER=FOLDER or "
+          "LETTER:TYPE=FOLDER); ignored",
+          "TAVRIX_DRIVES: cannot read \"C:=/x\" (it should be LETTER=FOLDER or "
+          "LETTER:TYPE=FOLDER); ignored"}},
+        {"C:floppy=/x",
+         "",
+         {"TAVRIX_DRIVES: \"C:floppy=/x\" names an unknown drive type (removable, fixed, remote, "
+          "cdrom or ramdisk); ignored"}},
+        {"C=/a,c=/b", "C:3=/a", {"TAVRIX_DRIVES: \"c=/b\" names drive C: a second time; ignored"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const DriveSpec spec = ParseDriveSpec(c.text);
+        EXPECT_EQ(Table(spec), c.drives);
+        EXPECT_EQ(spec.problems, c.problems);
+    }
+}
+
+TEST(DriveTable, WarnsOnceAtStartOfEntriesItCannotUse) {
+    PrivateDrives drives;
+    const std::string text = "C=" + drives.C() + ";D:removable=" + drives.Base() + "/gone;X";
+    setenv("TAVRIX_DRIVES", text.c_str(), 1);
+    ReloadDriveTable();
+    EXPECT_EQ(GetLogicalDriveStrings(), (std::vector<std::string>{R"(C:\)", R"(D:\)"}));
+    EXPECT_EQ(DriveTableWarnings(),
+              (std::vector<std::string>{
+                  "TAVRIX_DRIVES: cannot read \"X\" (it should be LETTER=FOLDER or "
+                  "LETTER:TYPE=FOLDER); ignored",
+                  "TAVRIX_DRIVES: the folder of D: (" + drives.Base() + "/gone) does not exist"}));
+
+    // A table of good entries has nothing to say.
+    setenv("TAVRIX_DRIVES", ("C=" + drives.C()).c_str(), 1);
+    ReloadDriveTable();
+    EXPECT_TRUE(DriveTableWarnings().empty());
 }
 
 TEST(DriveTable, MalformedEnvironmentMapsNothingRatherThanTheHostRoot) {

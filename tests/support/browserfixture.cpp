@@ -41,6 +41,7 @@ void PvrBrowserTest::InstallDeviceCalls() {
         ++m_findCloseCalls;
         TAVRIX_FindClose(handle);
     };
+    calls.devicePresent = [this] { return m_devicePresent && TAVRIX_DevicePresent(); };
     calls.fcntl = [this](const FileControlBlock* fcb) {
         ++m_fcntlCalls;
         return TAVRIX_FCntl(fcb);
@@ -82,6 +83,15 @@ ListingRun PvrBrowserTest::FinishListing() {
     run.pollTimes = m_pollTimes;
     run.pollTimerLeft = m_clock.TimerRemaining(view, CSTBTreeView::kPollTimer) >= 0;
     return run;
+}
+
+void PvrBrowserTest::FinishPolls(int count) {
+    const HWND view = Tree().GetSafeHwnd();
+    for (int i = 0; i < count; ++i) {
+        const std::int64_t poll = m_clock.TimerRemaining(view, CSTBTreeView::kPollTimer);
+        ASSERT_GE(poll, 0) << "poll " << i + 1 << " is not due";
+        m_clock.Advance(static_cast<std::uint32_t>(poll));
+    }
 }
 
 ListingRun PvrBrowserTest::ListFolder(const std::string& path) {

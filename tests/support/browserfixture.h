@@ -37,6 +37,8 @@ protected:
     void StartBrowser(const std::function<void(pvrd::PvrOptions&)>& tweak = nullptr);
     // Moves the clock on until the listing in progress has ended.
     ListingRun FinishListing();
+    // Moves the clock on to each of the next count polls, no further.
+    void FinishPolls(int count);
     // Selects the folder's item and runs the listing that follows.
     ListingRun ListFolder(const std::string& path);
 
@@ -62,6 +64,8 @@ protected:
     std::vector<std::uint64_t> m_pollTimes;
     // Refuses every TAVRIX_FindFile when set.
     bool m_refuseFindFile = false;
+    // What TAVRIX_DevicePresent answers, while the PVR is in fact there.
+    bool m_devicePresent = true;
     // Changes what a TAVRIX_FindNext answered (its result and the disk record).
     std::function<void(int& result, StbDiskSpace* space)> m_bendFindNext;
 

@@ -17,6 +17,7 @@
 #include "platform/syscolor.h"
 #include "platform/templates.h"
 #include "support/controlfixture.h"
+#include "support/filecolumns.h"
 
 namespace {
 
@@ -181,6 +182,63 @@ TEST_F(ListWindow, ImagesComeFromTheImageListUntilItIsCleared) {
     const QImage image = Grab();
     EXPECT_EQ(CountColor(image, icon, QColor(0, 0, 250)), 0);
     EXPECT_EQ(CountColor(image, list->GetItemRect(1, CListCtrlX::kRectIcon), kIconRed), 0);
+}
+
+TEST_F(ListWindow, DeviceNameWithControlCharactersPaintsOnOneRow) {
+    GiveFocus(*edit);
+    list->SetItemText(0, 0, "News\nat\x1b[2J\a9.AVR");
+    list->SetItemText(1, 0, "News?at?[2J?9.AVR");
+    list->SetItemText(1, 1, list->GetItemText(0, 1));
+    list->SetItemText(1, 2, list->GetItemText(0, 2));
+    const QImage image = Grab();
+    const QRect row0 = list->GetItemRect(0, CListCtrlX::kRectBounds);
+    const QRect row1 = list->GetItemRect(1, CListCtrlX::kRectBounds);
+    EXPECT_TRUE(image.copy(row0) == image.copy(row1)) << "painted as the row with \"?\" is";
+    // The row keeps the name that addresses the file.
+    EXPECT_EQ(list->GetItemText(0, 0), "News\nat\x1b[2J\a9.AVR");
+}
+
+TEST(FileColumns, WholeDatesAndTheNameTakesTheRest) {
+    const std::string date = "2024-12-31 PM 12:59:59";
+    const QString longName = QString(60, QLatin1Char('N')) + ".AVR";
+    for (const int width : {900, 520, 150}) {
+        SCOPED_TRACE(width);
+        QWidget window;
+        auto* layout = new QVBoxLayout(&window);
+        layout->setContentsMargins(0, 0, 0, 0);
+        auto* list = new CListCtrlX;
+        layout->addWidget(list);
+        list->InsertColumn(0, "File Name", CListCtrlX::kFormatCenter, 0);
+        list->InsertColumn(1, "Size(KB)", CListCtrlX::kFormatCenter, 0);
+        list->InsertColumn(2, "Date", CListCtrlX::kFormatCenter, 0);
+        list->UseFileColumns();
+        list->Init(0);
+        window.resize(width, 200);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        ExpectFileColumns(*list, date);
+
+        // Enough rows for a vertical scroll bar, which narrows the viewport.
+        const int before = list->viewport()->width();
+        for (int row = 0; row < 40; ++row) {
+            list->InsertItem(row, row == 0 ? longName.toStdString() : "a.AVR");
+            list->SetItemText(row, 1, "4,882,812");
+            list->SetItemText(row, 2, date);
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return list->viewport()->width() < before; }));
+        ExpectFileColumns(*list, date);
+
+        // The long name is cut, with its whole text as the tool tip; a short one is
+        // not, unless the pane is too narrow for any.
+        const QPoint first = list->GetItemRect(0, CListCtrlX::kRectLabel).center();
+        const QPoint second = list->GetItemRect(1, CListCtrlX::kRectLabel).center();
+        EXPECT_TRUE(list->IsNameCut(0));
+        EXPECT_EQ(list->ToolTipAt(first), longName);
+        if (width > 150) {
+            EXPECT_FALSE(list->IsNameCut(1));
+            EXPECT_EQ(list->ToolTipAt(second), QString());
+        }
+    }
 }
 
 // The second half of a double-click without its first click, as when the

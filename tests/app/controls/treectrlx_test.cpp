@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/controls/visibletext.h"
 #include "device/tavrixapi.h"
 #include "platform/syscolor.h"
 #include "platform/trace.h"
@@ -440,6 +441,34 @@ TEST_F(PcTree, BusyModeDropsInputAndShowsTheWaitCursor) {
     EXPECT_EQ(keys, std::vector<int>{0x74});
 }
 
+TEST_F(PcTree, ClickOnEmptySpaceKeepsTheSelection) {
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* view = new CTreeCtrlX;
+    layout->addWidget(view);
+    window.resize(300, 400);
+    view->Init(CTreeCtrlX::kPcMode);
+    view->SelectPath("C:\\Movies");
+    ASSERT_TRUE(ShowActive(window));
+    HTREEITEM selected = view->GetSelectedItem();
+    ASSERT_NE(selected, nullptr);
+    int changes = 0;
+    view->SetSelChangedHandler([&changes] { ++changes; });
+
+    const QPoint below(20, view->viewport()->height() - 4);
+    ASSERT_EQ(view->itemAt(below), nullptr);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, below);
+    EXPECT_EQ(view->GetSelectedItem(), selected);
+    EXPECT_EQ(changes, 0);
+    EXPECT_TRUE(view->hasFocus()) << "the click still brings the tree the focus";
+
+    // A click on an item still selects it.
+    HTREEITEM music = view->FindItemByPath("C:\\Music");
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      view->GetItemRect(music, true).center());
+    EXPECT_EQ(view->GetSelectedItem(), music);
+}
+
 TEST_F(PcTree, LabelsArePaintedWithFocusSelectionAndBusyColours) {
     QWidget window;
     auto* layout = new QVBoxLayout(&window);
@@ -495,6 +524,47 @@ TEST_F(PcTree, LabelsArePaintedWithFocusSelectionAndBusyColours) {
         }
     }
     view->SetEnabled(true);
+}
+
+TEST(PaneText, ControlCharactersShowAsQuestionMarks) {
+    struct Case {
+        const char* in;
+        const char* shown;
+    };
+    for (const Case& c :
+         {Case{"plain name.AVR", "plain name.AVR"}, Case{"two\nlines\r", "two?lines?"},
+          Case{"\x1b]0;title\a\t\x7f", "?]0;title???"},
+          Case{"C1 \xc2\x85 NEL \xc2\x9b CSI", "C1 ? NEL ? CSI"},
+          Case{"sep \xe2\x80\xa8 \xe2\x80\xa9 rtl \xe2\x80\xaegpj.exe", "sep ? ? rtl ?gpj.exe"},
+          Case{"Caf\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac", "Caf\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac"}}) {
+        EXPECT_EQ(VisibleText(QString::fromUtf8(c.in)).toStdString(), c.shown) << c.in;
+    }
+}
+
+TEST(PvrTreePainting, FolderNameWithControlCharactersPaintsOnOneRow) {
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* tree = new CTreeCtrlX;
+    layout->addWidget(tree);
+    window.resize(400, 300);
+    tree->m_rootLabel = "Recorder / Maker";
+    tree->Init(CTreeCtrlX::kPvrMode);
+    const StbFindData top[] = {Entry("a\nb\x1b[1m", STB_ENTRY_FOLDER),
+                               Entry("a?b?[1m", STB_ENTRY_FOLDER)};
+    tree->FillFromList("C:\\PVR", 2, top);
+    ASSERT_TRUE(ShowActive(window));
+    HTREEITEM raw = tree->FindItemByName("a\nb\x1b[1m");
+    HTREEITEM shown = tree->FindItemByName("a?b?[1m");
+    ASSERT_TRUE(raw != nullptr && shown != nullptr);
+    const QImage image = tree->viewport()->grab().toImage();
+    const QRect rawRow = tree->GetItemRect(raw, false);
+    const QRect shownRow = tree->GetItemRect(shown, false);
+    ASSERT_EQ(rawRow.size(), shownRow.size());
+    EXPECT_TRUE(image.copy(rawRow) == image.copy(shownRow)) << "painted as the row with \"?\" is";
+    tree->SelectItem(raw);
+    std::string path;
+    tree->GetSelectedPath(path);
+    EXPECT_EQ(path, "C:\\PVR\\a\nb\x1b[1m\\") << "the path still names the folder";
 }
 
 }  // namespace

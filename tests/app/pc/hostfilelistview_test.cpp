@@ -14,6 +14,7 @@
 #include "platform/pcfs.h"
 #include "platform/syscolor.h"
 #include "platform/usermessages.h"
+#include "support/filecolumns.h"
 #include "support/pcpanes.h"
 
 namespace {
@@ -224,19 +225,12 @@ TEST(PcFileList, ListsNothingBeforeItsInitialUpdateAndThenTheInitialFolder) {
     ASSERT_NE(list.GetListCtrl(), nullptr);
     EXPECT_EQ(list.GetItemCount(), 1);
     EXPECT_EQ(list.GetListedFolder(), "C:\\Start");
-    // Columns share the list's width: up to seven tenths for the name, the
-    // rest halved, but the date never narrower than its text.
+    // The same widths as the PVR list; an empty list does not scroll sideways.
     CListCtrlX* ctrl = list.GetListCtrl();
-    const int w = ctrl->viewport()->width();
-    EXPECT_EQ(ctrl->GetColumnCount(), 3);
-    EXPECT_LE(ctrl->GetColumnWidth(0), (w / 10) * 7);
-    EXPECT_GE(ctrl->GetColumnWidth(0), w / 3);
-    EXPECT_EQ(ctrl->GetColumnWidth(1), (w - (w / 10) * 7) / 2);
-    EXPECT_GE(ctrl->GetColumnWidth(2), (w - (w / 10) * 7) / 2);
-    EXPECT_GT(ctrl->GetColumnWidth(2),
-              QFontMetrics(platform::PaneFont())
-                  .horizontalAdvance(QString::fromStdString(
-                      CHostFileListView::FormatDate({2004, 3, 5, 13, 7, 33}))));
+    list.show();
+    ExpectFileColumns(*ctrl, CHostFileListView::FormatDate({2004, 3, 5, 13, 7, 33}));
+    list.FillList("C:\\Nowhere");
+    ExpectFileColumns(*ctrl, CHostFileListView::FormatDate({2004, 3, 5, 13, 7, 33}));
     EXPECT_EQ(ctrl->headerItem()->text(1).toStdString(), "Size(KB)");
 }
 

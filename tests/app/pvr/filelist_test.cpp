@@ -8,6 +8,7 @@
 #include "app/controls/listctrlx.h"
 #include "app/res/resources.h"
 #include "support/browserfixture.h"
+#include "support/filecolumns.h"
 
 namespace {
 
@@ -42,16 +43,17 @@ protected:
 TEST_F(PvrFileList, ColumnsAndWidthsAtTheFirstShowing) {
     m_view.resize(1000, 300);
     m_view.show();
-    const CListCtrlX* list = m_view.GetListCtrl();
+    CListCtrlX* list = m_view.GetListCtrl();
     ASSERT_EQ(list->GetColumnCount(), 3);
     EXPECT_EQ(list->headerItem()->text(0).toStdString(), "File Name");
     EXPECT_EQ(list->headerItem()->text(1).toStdString(), "Size(KB)");
     EXPECT_EQ(list->headerItem()->text(2).toStdString(), "Date");
-    const int w = list->contentsRect().width();
-    EXPECT_EQ(list->GetColumnWidth(0), (w / 10) * 7);
-    EXPECT_EQ(list->GetColumnWidth(1), (w - (w / 10) * 7) / 2);
-    EXPECT_EQ(list->GetColumnWidth(2), (w - (w / 10) * 7) / 2);
     EXPECT_EQ(list->GetDlgCtrlID(), 105);
+    const std::string date = CSTBFileListView::FormatDate(Entry("x", 1));
+    ExpectFileColumns(*list, date);
+    // The same as the PC list, also in a narrow pane and once resized.
+    m_view.resize(420, 300);
+    ExpectFileColumns(*list, date);
 }
 
 TEST_F(PvrFileList, RowsShowFilesInListingOrderWithExactSizes) {

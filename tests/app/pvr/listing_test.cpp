@@ -171,6 +171,31 @@ INSTANTIATE_TEST_SUITE_P(
                  1048575}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(PvrBrowserTest, FullListingSaysThePvrListsAtMostAThousandEntries) {
+    const std::string note = "; the PVR lists at most 1000 entries, so the folder may hold more";
+    // With the four system folders, one entry short of the listing's capacity.
+    for (int i = 0; i < 995; ++i) {
+        PutHost("f" + std::to_string(1000 + i) + ".txt", "");
+    }
+    StartBrowser();
+    const ListingRun below = FinishListing();
+    ASSERT_EQ(below.statuses.size(), 1u);
+    EXPECT_EQ(below.statuses[0].rfind("999 files found....(", 0), 0u) << below.statuses[0];
+    EXPECT_EQ(below.statuses[0].find(note), std::string::npos);
+
+    PutHost("f9999.txt", "");
+    PutHost("f9998.txt", "");
+    Tree().Refresh();
+    const ListingRun full = FinishListing();
+    ASSERT_EQ(full.statuses.size(), 1u);
+    const std::string& status = full.statuses[0];
+    EXPECT_EQ(status.rfind("1000 files found....(", 0), 0u) << status;
+    ASSERT_GE(status.size(), note.size());
+    EXPECT_EQ(status.substr(status.size() - note.size()), note) << status;
+    // What came is shown; the rest of the folder is not.
+    EXPECT_EQ(Files().GetItemCount() + static_cast<int>(ChildLabels("C:\\PVR").size()), 1000);
+}
+
 TEST_F(PvrBrowserTest, ZeroTotalShowsNoUseAndKeepsTheLastKnownSpace) {
     StartBrowser([](pvrd::PvrOptions& o) { o.diskSize = 10 << 20; });
     FinishListing();

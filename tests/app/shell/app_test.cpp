@@ -33,8 +33,8 @@ TEST(ShellApp, DocumentArgumentJoinsTheRecentFilesWhichOutliveTheRun) {
               std::optional<std::string>("C:\\new.vex"));
     EXPECT_EQ(platform::RegReadString(recentKey, "File2"),
               std::optional<std::string>("C:\\old.vex"));
-    // The exit also wrote the last PC folder (none was selected on this first run).
-    EXPECT_EQ(env.LastPath(), std::optional<std::string>(""));
+    // No PC folder was selected on this first run, so no last folder was written.
+    EXPECT_FALSE(env.LastPath().has_value());
 }
 
 TEST(ShellApp, RecentFilesKeepFourMostRecentFirst) {

@@ -1,6 +1,9 @@
 // The command table of the menu, the toolbar and the accelerators.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
@@ -185,9 +188,10 @@ TEST(ShellCommands, DocumentKeysNewOpenAndSave) {
     const auto saved = platform::GetFileInfo("C:\\saved.vex");
     ASSERT_TRUE(saved.has_value());
     EXPECT_EQ(saved->size, 0u);
+    // The document holds nothing, so a file of that name keeps what it has.
     env.Drives().MakeFile("saved.vex", "not empty");
     QTest::keyClick(&frame, Qt::Key_S, Qt::ControlModifier);
-    EXPECT_EQ(platform::GetFileInfo("C:\\saved.vex")->size, 0u);
+    EXPECT_EQ(platform::GetFileInfo("C:\\saved.vex")->size, 9u);
     size_t asked = 0;
     for (const auto& shown : env.User().History()) {
         asked += shown.kind == "save" ? 1 : 0;
@@ -205,6 +209,23 @@ TEST(ShellCommands, DocumentKeysNewOpenAndSave) {
     QTest::keyClick(&frame, Qt::Key_O, Qt::ControlModifier);
     EXPECT_EQ(doc->GetPathName(), "C:\\saved.vex");
     EXPECT_EQ(MessageBoxes(env.User()).size(), 1u);
+
+    // A recording opened as the document and saved, by the key or as another
+    // existing file, is left as it was.
+    const std::string recording(5000, 'r');
+    env.Drives().MakeFile("rec.AVR", recording);
+    env.User().QueueFile("C:\\rec.AVR");
+    QTest::keyClick(&frame, Qt::Key_O, Qt::ControlModifier);
+    ASSERT_EQ(doc->GetPathName(), "C:\\rec.AVR");
+    QTest::keyClick(&frame, Qt::Key_S, Qt::ControlModifier);
+    QTest::keyClick(&frame, Qt::Key_N, Qt::ControlModifier);
+    env.User().QueueFile("C:\\rec.AVR");
+    QTest::keyClick(&frame, Qt::Key_S, Qt::ControlModifier);
+    std::ifstream in(env.Drives().C() + "/rec.AVR", std::ios::binary);
+    const std::string after(std::istreambuf_iterator<char>(in), {});
+    EXPECT_EQ(after.size(), recording.size());
+    EXPECT_TRUE(after == recording);
+    EXPECT_EQ(MessageBoxes(env.User()).size(), 1u) << "saving is no failure";
 }
 
 }  // namespace

@@ -13,12 +13,14 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
+#include "app/controls/treectrlx.h"
 #include "app/pc/hostfilelistview.h"
 #include "app/pc/hosttreeview.h"
 #include "app/pvr/stbfilelistview.h"
 #include "app/pvr/stbtreeview.h"
 #include "app/res/resource.h"
 #include "app/shell/onrefreshdlg.h"
+#include "platform/syscolor.h"
 #include "platform/templates.h"
 #include "platform/usermessages.h"
 #include "support/shellfixture.h"
@@ -27,9 +29,9 @@ namespace {
 
 struct LastPathCase {
     const char* name;
-    std::optional<std::string> stored;  // nullopt: the key does not exist yet
-    const char* restored;               // the PC tree's folder after start-up; "" for none
-    const char* savedOnExit;
+    std::optional<std::string> stored;       // nullopt: the key does not exist yet
+    const char* restored;                    // the PC tree's folder after start-up; "" for none
+    std::optional<std::string> savedOnExit;  // nullopt: never written
 };
 
 // Names the case in test listings instead of dumping its bytes.
@@ -61,17 +63,43 @@ TEST_P(LastPath, RestoredAtStartAndSavedAtExit) {
     }
 
     env.CloseFrame();
-    EXPECT_EQ(env.LastPath(), std::optional<std::string>(c.savedOnExit));
+    EXPECT_EQ(env.LastPath(), c.savedOnExit);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     ShellRegistry, LastPath,
-    ::testing::Values(LastPathCase{"FirstStart", std::nullopt, "", ""},
+    // With no folder selected at the exit, nothing is written: an empty path
+    // would open the next start at C:\ instead of where the user was.
+    ::testing::Values(LastPathCase{"FirstStart", std::nullopt, "", std::nullopt},
                       LastPathCase{"EmptyMeansDriveC", std::string(), "C:\\", "C:\\"},
                       LastPathCase{"Folder", std::string("C:\\Movies"), "C:\\Movies\\",
                                    "C:\\Movies\\"},
-                      LastPathCase{"TooLongForItsBuffer", "C:\\" + std::string(300, 'x'), "", ""}),
+                      LastPathCase{"TooLongForItsBuffer", "C:\\" + std::string(300, 'x'), "",
+                                   "C:\\" + std::string(300, 'x')}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ShellFrame, ClickOnEmptySpaceKeepsTheFolderThatIsSavedAtExit) {
+    ShellEnvironment env;
+    env.Drives().MakeFolder("Movies");
+    env.Drives().MakeFile("Movies/a.avr", "x");
+    env.SetLastPath("C:\\Movies");
+    CMainFrame& frame = env.MakeFrame();
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    CTreeCtrlX* tree = frame.GetHostTreeView()->GetTreeCtrl();
+    ASSERT_EQ(frame.GetHostFileListView()->GetItemCount(), 1);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(5, tree->viewport()->height() - 3));
+    EXPECT_EQ(frame.GetHostFileListView()->GetItemCount(), 1);
+    std::string folder;
+    EXPECT_TRUE(frame.GetHostTreeView()->GetCurrentFolder(folder));
+    EXPECT_EQ(folder, "C:\\Movies\\");
+
+    // "My Computer" is no folder: the one saved before stays.
+    tree->SelectItem(tree->GetRootItem());
+    env.CloseFrame();
+    EXPECT_EQ(env.LastPath(), std::optional<std::string>("C:\\Movies"));
+}
 
 TEST(ShellFrame, ClosingTheWindowSavesOnceAndTakesTheWaitDialogDown) {
     ShellEnvironment env;
@@ -136,6 +164,29 @@ TEST(ShellFrame, HasTitleToolbarStatusBarAndFourPanes) {
     // One pane, " " at first, as wide as the client area was.
     EXPECT_EQ(frame.GetStatusText(), " ");
     EXPECT_EQ(frame.GetStatusPane()->maximumWidth(), frame.ClientSize().width());
+}
+
+TEST(ShellFrame, StatusTextIsWhatTheScreenReaderReads) {
+    ShellEnvironment env;
+    CMainFrame& frame = env.MakeFrame();
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    QLabel* pane = frame.GetStatusPane();
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(pane);
+    ASSERT_NE(a, nullptr);
+    // Each new text is the pane's accessible name, whose change Qt passes on to
+    // the screen reader (offscreen there is none to hear it).
+    for (const char* text :
+         {"TX-PVR 100 has been attached by High speeded USB", "Requested refresh file lists...."}) {
+        frame.SetStatusText(text);
+        EXPECT_EQ(pane->accessibleName().toStdString(), text);
+        EXPECT_EQ(a->text(QAccessible::Name).toStdString(), text);
+    }
+    EXPECT_EQ(a->text(QAccessible::Description).toStdString(), "Status");
+    // A device's name cannot break the line.
+    frame.SetStatusText("Box\nTwo has been removed...");
+    EXPECT_EQ(pane->text().toStdString(), "Box?Two has been removed...");
+    EXPECT_EQ(a->text(QAccessible::Name).toStdString(), "Box?Two has been removed...");
 }
 
 TEST(ShellFrame, StatusTextMessageSetsThePane) {
@@ -316,9 +367,70 @@ TEST(ShellFrame, F6AndShiftF6WalkThePanes) {
     }
 }
 
+TEST(ShellFrame, TabFollowsThePaneOrderThenTheToolbar) {
+    ShellEnvironment env;
+    env.SetLastPath("");
+    CMainFrame& frame = env.MakeFrame();
+    frame.show();
+    frame.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    // Before the first PVR the PVR tree has nothing to focus and is passed over;
+    // its control comes later than the others, and still takes its place.
+    const auto walk = [&](int steps) {
+        frame.GetHostTreeView()->GetTreeCtrl()->setFocus();
+        QApplication::processEvents();
+        std::vector<QWidget*> visited;
+        for (int i = 0; i < steps; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited.push_back(QApplication::focusWidget());
+        }
+        return visited;
+    };
+    std::vector<QWidget*> before = walk(2);
+    ASSERT_EQ(before.size(), 2u);
+    EXPECT_EQ(before[0], frame.GetHostFileListView()->GetListCtrl());
+    EXPECT_EQ(before[1], frame.GetSTBFileListView()->GetListCtrl());
+
+    DeviceDescriptor descriptor{};
+    SendMessage(frame.GetSTBTreeView()->GetSafeHwnd(), WM_DEVICE_ARRIVAL,
+                reinterpret_cast<WPARAM>(&descriptor), 0);
+    std::vector<QWidget*> after = walk(4);
+    ASSERT_EQ(after.size(), 4u);
+    EXPECT_EQ(after[0], frame.GetHostFileListView()->GetListCtrl());
+    EXPECT_EQ(after[1], frame.GetSTBTreeView()->GetTreeCtrl());
+    EXPECT_EQ(after[2], frame.GetSTBFileListView()->GetListCtrl());
+    EXPECT_TRUE(after[3] != nullptr && frame.GetToolBar()->isAncestorOf(after[3]))
+        << "then the toolbar";
+    // Shift+Tab goes back the same way.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), frame.GetSTBFileListView()->GetListCtrl());
+}
+
+TEST(ShellFrame, EmptyPvrFolderPaneIsWhiteBeforeAndAfterAPvr) {
+    ShellEnvironment env;
+    CMainFrame& frame = env.MakeFrame();
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    QWidget* pane = frame.GetSTBTreeView();
+    const auto middle = [pane] {
+        return pane->grab().toImage().pixelColor(pane->width() / 2, pane->height() / 2).rgb();
+    };
+    const QRgb white = GetSysColor(COLOR_WINDOW).rgb();
+    EXPECT_EQ(middle(), white) << "before the first PVR";
+    DeviceDescriptor descriptor{};
+    SendMessage(frame.GetSTBTreeView()->GetSafeHwnd(), WM_DEVICE_ARRIVAL,
+                reinterpret_cast<WPARAM>(&descriptor), 0);
+    SendMessage(frame.GetSafeHwnd(), WM_DEVICE_REMOVAL, 0, 0);
+    EXPECT_EQ(middle(), white) << "after a removal";
+}
+
 TEST(ShellFrame, ScreenReaderNamesTheWindowAndItsParts) {
     ShellEnvironment env;
     CMainFrame& frame = env.MakeFrame();
+    DeviceDescriptor descriptor{};
+    std::strcpy(descriptor.productName, "TX-PVR 100");
+    SendMessage(frame.GetSTBTreeView()->GetSafeHwnd(), WM_DEVICE_ARRIVAL,
+                reinterpret_cast<WPARAM>(&descriptor), 0);
     frame.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
     const auto name = [](QObject* object) {
@@ -330,7 +442,21 @@ TEST(ShellFrame, ScreenReaderNamesTheWindowAndItsParts) {
     EXPECT_EQ(name(frame.GetHostFileListView()), "PC files");
     EXPECT_EQ(name(frame.GetSTBTreeView()), "PVR folders");
     EXPECT_EQ(name(frame.GetSTBFileListView()), "PVR files");
-    EXPECT_EQ(name(frame.GetStatusPane()), "Status");
+    // The trees' one column header, hidden on screen, carries the pane's name.
+    for (CTreeCtrlX* tree :
+         {frame.GetHostTreeView()->GetTreeCtrl(), frame.GetSTBTreeView()->GetTreeCtrl()}) {
+        if (tree == nullptr) {
+            continue;
+        }
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(tree);
+        ASSERT_NE(a, nullptr);
+        for (int i = 0; i < a->childCount(); ++i) {
+            QAccessibleInterface* child = a->child(i);
+            if (child != nullptr && child->role() == QAccessible::ColumnHeader) {
+                EXPECT_EQ(child->text(QAccessible::Name).toStdString(), name(tree));
+            }
+        }
+    }
     for (QAction* action : frame.GetToolBar()->actions()) {
         if (!action->isSeparator()) {
             EXPECT_FALSE(name(frame.GetToolBar()->widgetForAction(action)).empty())

@@ -138,6 +138,10 @@ struct FaultCase {
     bool upload;
 };
 
+void PrintTo(const FaultCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class TransferFaults : public TransferCommands, public ::testing::WithParamInterface<FaultCase> {};
 
 TEST_P(TransferFaults, EndWithTheFailureBoxAndARefreshAndLoseNothing) {
