@@ -267,10 +267,10 @@ int Get(const std::string& pvrPath, const std::string& local, bool resume) {
     }
     CPvrStream stream;
     const std::int64_t byteCount = size - offset;
-    if (const std::string error =
+    if (const std::string refused =
             stream.Open(FCNTL_OPEN_DOWNLOAD, TRANSFER_DOWNLOAD, pvrPath, offset, byteCount);
-        !error.empty()) {
-        return Failed("get: " + error);
+        !refused.empty()) {
+        return Failed("get: " + refused);
     }
     std::vector<char> buffer(kChunk);
     CProgress progress("get", size);

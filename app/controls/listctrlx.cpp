@@ -177,12 +177,12 @@ int CListCtrlX::GetItemImage(int row) const {
     return item != nullptr ? item->data(0, kImageRole).toInt() : -1;
 }
 
-bool CListCtrlX::SetItemData(int row, std::uintptr_t data) {
+bool CListCtrlX::SetItemData(int row, std::uintptr_t value) {
     QTreeWidgetItem* item = topLevelItem(row);
     if (item == nullptr) {
         return false;
     }
-    item->setData(0, kDataRole, QVariant::fromValue<quint64>(data));
+    item->setData(0, kDataRole, QVariant::fromValue<quint64>(value));
     return true;
 }
 

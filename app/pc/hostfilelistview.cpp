@@ -160,7 +160,7 @@ bool CHostFileListView::BeginSelection() {
     return m_nextSelected >= 0;
 }
 
-bool CHostFileListView::GetNextSelected(std::string& name, int* flag, std::uintptr_t* data) {
+bool CHostFileListView::GetNextSelected(std::string& name, int* flag, std::uintptr_t* value) {
     if (m_list == nullptr || m_nextSelected < 0) {
         return false;
     }
@@ -170,8 +170,8 @@ bool CHostFileListView::GetNextSelected(std::string& name, int* flag, std::uintp
     if (flag != nullptr) {
         *flag = 0;
     }
-    if (data != nullptr) {
-        *data = m_list->GetItemData(row);
+    if (value != nullptr) {
+        *value = m_list->GetItemData(row);
     }
     return true;
 }

@@ -52,7 +52,7 @@ public:
     // A walk over the selected rows in ascending order. flag is always 0 (rows
     // are never folders) and data the row's value (0).
     bool BeginSelection();
-    bool GetNextSelected(std::string& name, int* flag = nullptr, std::uintptr_t* data = nullptr);
+    bool GetNextSelected(std::string& name, int* flag = nullptr, std::uintptr_t* value = nullptr);
     // Restarts the walk and runs it to its end.
     int CountSelected();
     // True when the keyboard focus is on the list control itself.

@@ -132,8 +132,8 @@ bool CHostTreeView::BeginSelection() {
     return m_fileList != nullptr && m_fileList->BeginSelection();
 }
 
-bool CHostTreeView::GetNextSelected(std::string& name, int* flag, std::uintptr_t* data) {
-    return m_fileList != nullptr && m_fileList->GetNextSelected(name, flag, data);
+bool CHostTreeView::GetNextSelected(std::string& name, int* flag, std::uintptr_t* value) {
+    return m_fileList != nullptr && m_fileList->GetNextSelected(name, flag, value);
 }
 
 bool CHostTreeView::HasFocus() const {

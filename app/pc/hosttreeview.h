@@ -46,7 +46,7 @@ public:
     void Refresh();
     // The walk over the PC file list's selection.
     bool BeginSelection();
-    bool GetNextSelected(std::string& name, int* flag = nullptr, std::uintptr_t* data = nullptr);
+    bool GetNextSelected(std::string& name, int* flag = nullptr, std::uintptr_t* value = nullptr);
     // True when the keyboard focus is on the tree control itself.
     bool HasFocus() const;
 

@@ -99,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BudgetCase{"RefreshListedOnThe9thCall", 8, true, 9, true, 9},
                       BudgetCase{"RefreshIgnoresEntriesOfThe10thCall", 9, true, 10, false, 9},
                       BudgetCase{"QuietDeviceListedOnTheFirstCall", 0, true, 1, true, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(PvrBrowserTest, CompletedListingFillsTreeAndListAndTraces) {
     MakeHostFolder("AV/Films");
@@ -169,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Under 1 MiB in all: nothing to divide by, and free shows as 0 MBytes.
         DiskCase{"DiskUnderOneMiB", 1048575, 0, "4 files found....(0 MBytes free, 0 % used)",
                  1048575}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(PvrBrowserTest, FullListingSaysThePvrListsAtMostAThousandEntries) {
     const std::string note = "; the PVR lists at most 1000 entries, so the folder may hold more";
@@ -312,6 +312,6 @@ INSTANTIATE_TEST_SUITE_P(
                       {"Lone_#002_200501010000.AVR|0|7", "News_#001_200503211830.AVR|0|10",
                        "News_#002_200503211830.AVR|0|20", "News_#003_200503211830.AVR|0|5",
                        "News_#001_200503211830.AVF|0|4", "song.mp3|0|3"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace

@@ -76,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
                                    "C:\\Movies\\"},
                       LastPathCase{"TooLongForItsBuffer", "C:\\" + std::string(300, 'x'), "",
                                    "C:\\" + std::string(300, 'x')}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(ShellFrame, ClickOnEmptySpaceKeepsTheFolderThatIsSavedAtExit) {
     ShellEnvironment env;
@@ -264,7 +264,7 @@ INSTANTIATE_TEST_SUITE_P(
                                    TRANSFER_DOWNLOAD, 0, 1, false},
                       BatchEndCase{"DoneUpgradeRefreshesNothing", WM_TRANSFER_DONE,
                                    TRANSFER_KIND_DATABASE, TRANSFER_UPLOAD, 0, 0, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(ShellFrame, WaitDialogCentringArithmetic) {
     struct Case {

@@ -182,7 +182,7 @@ INSTANTIATE_TEST_SUITE_P(
                       o.failBulkOutCount = 1000000;
                   },
                   true}),
-    [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<FaultCase>& row) { return std::string(row.param.name); });
 
 TEST_F(TransferCommands, CancelStopsTheUploadClosesThePvrFileAndRefreshes) {
     Start();
