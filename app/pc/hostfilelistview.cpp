@@ -90,7 +90,9 @@ void CHostFileListView::SetFolder(const std::string& path) {
 }
 
 bool CHostFileListView::IsListedType(const std::string& extension) {
-    for (const char* listed : {"AVR", "MP3", "FRM", "SDB"}) {
+    // AVI: what a recording converts to, so a conversion's result shows where
+    // its recording is.
+    for (const char* listed : {"AVR", "MP3", "FRM", "SDB", "AVI"}) {
         if (EqualNoCase(extension, listed)) {
             return true;
         }

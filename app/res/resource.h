@@ -22,6 +22,7 @@ constexpr int IDR_TOOLBAR_SPARE = 136;
 
 constexpr int IDD_TRANSFER = 141;
 constexpr int IDD_XFERMODE = 145;
+constexpr int IDD_CONVERTAVI = 158;
 constexpr int IDD_ONREFRESH = 159;
 constexpr int IDD_ABOUTBOX = 161;
 
@@ -52,6 +53,16 @@ constexpr int IDC_XFER_MESSAGE = 1017;
 constexpr int IDC_XFER_OVERWRITE_ALL = 1018;
 constexpr int IDC_XFER_RESUME_ALL = 1019;
 constexpr int IDC_ABOUT_VERSION = 1029;
+// The conversion dialog; its Exit button is IDCANCEL.
+constexpr int IDC_CONVERT_SOURCE = 1030;
+constexpr int IDC_CONVERT_OPEN = 1031;
+constexpr int IDC_CONVERT_TARGET = 1032;
+constexpr int IDC_CONVERT_SAVE = 1033;
+constexpr int IDC_CONVERT_PLACEHOLDER = 1034;
+constexpr int IDC_CONVERT_START = 1035;
+constexpr int IDC_CONVERT_DONE = 1037;
+constexpr int IDC_CONVERT_TOTAL = 1038;
+constexpr int IDC_CONVERT_PERCENT = 1039;
 
 // Toolbar images (the toolbar bitmap, one id per button picture).
 constexpr int IDB_TB_NEW_FOLDER = 13500;

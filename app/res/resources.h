@@ -12,6 +12,7 @@ const platform::ToolbarTemplate& SpareToolbar();       // 136, not loaded
 const platform::AcceleratorTable& MainAccelerators();  // 129
 const platform::DialogTemplate& TransferDialog();      // 141
 const platform::DialogTemplate& XferModeDialog();      // 145
+const platform::DialogTemplate& ConvertAviDialog();    // 158
 const platform::DialogTemplate& OnRefreshDialog();     // 159
 const platform::DialogTemplate& AboutDialog();         // 161
 

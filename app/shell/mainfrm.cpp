@@ -14,6 +14,7 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
+#include "app/convert/convertavi.h"
 #include "app/pc/hostfilelistview.h"
 #include "app/pc/hosttreeview.h"
 #include "app/pvr/stbfilelistview.h"
@@ -29,6 +30,7 @@
 #include "platform/templates.h"
 #include "platform/trace.h"
 #include "platform/user.h"
+#include "stream/conversion.h"
 
 namespace {
 
@@ -486,8 +488,8 @@ void CMainFrame::RefreshDestination() {
 }
 
 // ---- Command handlers ----------------------------------------------------------------------
-// The file, conversion and upgrade commands arrive with their own parts of the
-// program; until then their handlers are reached and do nothing.
+// The file and upgrade commands arrive with their own parts of the program;
+// until then their handlers are reached and do nothing.
 
 void CMainFrame::OnNewFolder() {}
 
@@ -495,9 +497,31 @@ void CMainFrame::OnRename() {}
 
 void CMainFrame::OnDelete() {}
 
-void CMainFrame::OnConvertAvi() {}
-
 void CMainFrame::OnShowHidden() {}
+
+// The convert command, and what opening an .AVR in the PC file list does: the
+// dialog, preset with the first selected PC file and its default target.
+void CMainFrame::OnConvertAvi() {
+    std::string source;
+    std::string target;
+    std::string name;
+    if (m_created && m_hostFileList->BeginSelection() && m_hostFileList->GetNextSelected(name)) {
+        std::string folder;
+        if (!m_hostTree->GetCurrentFolder(folder)) {
+            folder.clear();
+        }
+        source = folder + name;
+        target = default_conversion_target(source);
+    }
+    CConvertAVI dialog(this);
+    // The new file shows in the PC list as soon as it is there.
+    dialog.SetConversionEndObserver([this] {
+        if (m_created) {
+            m_hostTree->Refresh();
+        }
+    });
+    dialog.DoModalWithPaths(source, target);
+}
 
 void CMainFrame::OnDownload() {
     m_transfers->OnDownload();

@@ -3,11 +3,11 @@
 #pragma once
 
 #include "platform/message.h"
+// Conversion worker -> conversion dialog, sent: WM_CONVERT_DONE (0x40A),
+// WM_CONVERT_FAILED (0x40B) and WM_CONVERT_TOTAL (0x40C), kept with the
+// conversion module that sends them.
+#include "stream/conversion.h"
 
-// Conversion worker -> conversion dialog, sent.
-constexpr UINT WM_CONVERT_DONE = WM_USER + 10;         // 0x40A
-constexpr UINT WM_CONVERT_OPEN_FAILED = WM_USER + 11;  // 0x40B
-constexpr UINT WM_CONVERT_TOTAL = WM_USER + 12;        // 0x40C: high / low 32 bits
 // PC file list -> main window, sent: an .AVR file was opened.
 constexpr UINT WM_OPEN_AVR = WM_USER + 20;  // 0x414
 // PVR folder tree -> main window, sent: wParam is the status text.
@@ -32,8 +32,8 @@ constexpr const char* UserMessageName(UINT message) {
     switch (message) {
         case WM_CONVERT_DONE:
             return "WM_CONVERT_DONE";
-        case WM_CONVERT_OPEN_FAILED:
-            return "WM_CONVERT_OPEN_FAILED";
+        case WM_CONVERT_FAILED:
+            return "WM_CONVERT_FAILED";
         case WM_CONVERT_TOTAL:
             return "WM_CONVERT_TOTAL";
         case WM_OPEN_AVR:
