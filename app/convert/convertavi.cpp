@@ -226,5 +226,5 @@ void CConvertAVI::OnConvertFailed() {
     // Where it gave up; the reason itself the conversion has told the user.
     ShowProgress(get_converted_bytes(), get_convert_percent());
     ShowConverting(false);
-    AppMessageBox(GetSafeHwnd(), "Operation failed!!", MB_OK);
+    AppMessageBox(GetSafeHwnd(), "Operation failed!!", MB_OK | MB_ICONSTOP);
 }

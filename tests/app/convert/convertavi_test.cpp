@@ -314,6 +314,7 @@ TEST_F(ConvertDialog, AFailureNamesItsReasonOnce) {
             EXPECT_NE(Text(dialog, IDC_CONVERT_PERCENT), "");
         });
         EXPECT_EQ(Boxes(), (std::vector<std::string>{c.reason, "Operation failed!!"}));
+        EXPECT_EQ(m_user.History().back().type & MB_ICONMASK, MB_ICONSTOP);
         EXPECT_EQ(ends, 0);
         EXPECT_EQ(ReadFile(m_drives.C() + "/out.AVI"), old);
     }
