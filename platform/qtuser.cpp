@@ -52,11 +52,30 @@ std::optional<std::string> ToPcResult(const QString& hostPath) {
     return ToPcPath(hostPath.toStdString());
 }
 
+std::optional<std::string> Pick(const FileDialogRequest& request, QFileDialog::AcceptMode mode) {
+    QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(request.title),
+                       QString::fromStdString(PickerStartPath(request.initialPath)),
+                       QString::fromStdString(request.filter));
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                       : QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return ToPcResult(dialog.selectedFiles().front());
+}
+
 }  // namespace
 
 std::string PickerStartPath(const std::string& pcPath) {
     if (pcPath.empty()) {
         return {};
+    }
+    // A bare name is offered in whatever folder the picker opens.
+    if (pcPath.find_first_of(":\\") == std::string::npos) {
+        return pcPath;
     }
     auto host = ToHostPath(pcPath);
     if (!host) {
@@ -120,23 +139,11 @@ int QtUser::RunModal(QDialog* dialog) {
 }
 
 std::optional<std::string> QtUser::GetOpenFileName(HWND, const FileDialogRequest& request) {
-    return PickOnUiThread([&]() {
-        const QString path = QFileDialog::getOpenFileName(
-            QApplication::activeWindow(), QString::fromStdString(request.title),
-            QString::fromStdString(PickerStartPath(request.initialPath)),
-            QString::fromStdString(request.filter));
-        return ToPcResult(path);
-    });
+    return PickOnUiThread([&]() { return Pick(request, QFileDialog::AcceptOpen); });
 }
 
 std::optional<std::string> QtUser::GetSaveFileName(HWND, const FileDialogRequest& request) {
-    return PickOnUiThread([&]() {
-        const QString path = QFileDialog::getSaveFileName(
-            QApplication::activeWindow(), QString::fromStdString(request.title),
-            QString::fromStdString(PickerStartPath(request.initialPath)),
-            QString::fromStdString(request.filter));
-        return ToPcResult(path);
-    });
+    return PickOnUiThread([&]() { return Pick(request, QFileDialog::AcceptSave); });
 }
 
 }  // namespace platform

@@ -22,8 +22,8 @@ public:
 };
 
 // The host folder and file name a picker starts in for a PC path ("C:\Movies\"
-// opens the folder, "C:\Movies\x.AVR" preselects the file); empty when the path
-// does not map.
+// opens the folder, "C:\Movies\x.AVR" preselects the file); a bare name
+// ("Untitled.avi") is offered as it is; empty when the path does not map.
 std::string PickerStartPath(const std::string& pcPath);
 
 }  // namespace platform

@@ -38,8 +38,14 @@ namespace platform {
 
 struct FileDialogRequest {
     std::string title;
-    std::string filter;       // "Name (*.x *.y)" entries separated by ";;"
-    std::string initialPath;  // PC path in the program's form (C:\...)
+    std::string filter;  // "Name (*.x *.y)" entries separated by ";;"
+    // PC path in the program's form (C:\...), or a bare file name to offer in
+    // the folder the picker opens anyway.
+    std::string initialPath;
+    // Added, after a ".", to a name the user gives without an extension.
+    std::string defaultExtension;
+    // Save pickers: ask before a chosen file that exists is taken.
+    bool confirmOverwrite = true;
 };
 
 class User {

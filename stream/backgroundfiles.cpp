@@ -38,8 +38,8 @@ bool BackgroundFiles::OpenSource(std::string_view pcPath) {
     return m_source.Open(pcPath, platform::PcFile::Mode::Read);
 }
 
-bool BackgroundFiles::OpenTarget(std::string_view pcPath) {
-    return m_target.Open(pcPath, platform::PcFile::Mode::Create);
+bool BackgroundFiles::OpenTarget(std::string_view pcPath, platform::PcFile::Mode mode) {
+    return m_target.Open(pcPath, mode);
 }
 
 bool BackgroundFiles::Start() {

@@ -43,8 +43,9 @@ public:
     BackgroundFiles& operator=(const BackgroundFiles&) = delete;
 
     bool OpenSource(std::string_view pcPath);
-    // Creates or truncates the file.
-    bool OpenTarget(std::string_view pcPath);
+    // Creates or truncates the file; with CreateNew, fails when it exists.
+    bool OpenTarget(std::string_view pcPath,
+                    platform::PcFile::Mode mode = platform::PcFile::Mode::Create);
     // The source file, for its size, a header and a seek before Start; reading
     // ahead starts at its position then.
     platform::PcFile& Source() { return m_source; }

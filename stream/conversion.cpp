@@ -2,6 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
 #include <algorithm>
 #include <memory>
 #include <optional>
@@ -20,6 +24,9 @@ constexpr std::size_t kWorkerStack = 20480;
 // How much of the stream is looked at to tell whether it is a transport stream
 // at all, when a conversion wrote nothing.
 constexpr std::size_t kProbeSize = 64 * 1024;
+// Names tried for the file a conversion writes before it takes the target's
+// place (earlier ones may be left from conversions that never ended).
+constexpr int kTemporaryAttempts = 1000;
 
 // What names a file on the host, whatever path leads to it (links, case,
 // "..").
@@ -28,6 +35,7 @@ struct FileIdentity {
     ino_t inode = 0;
     bool regular = false;
     std::int64_t size = 0;
+    mode_t mode = 0;
 
     bool SameFile(const FileIdentity& other) const {
         return device == other.device && inode == other.inode;
@@ -41,7 +49,43 @@ std::optional<FileIdentity> identify(const std::string& pcPath) {
     if (!host || stat(host->c_str(), &st) != 0) {
         return std::nullopt;
     }
-    return FileIdentity{st.st_dev, st.st_ino, S_ISREG(st.st_mode), st.st_size};
+    return FileIdentity{st.st_dev, st.st_ino, S_ISREG(st.st_mode), st.st_size, st.st_mode};
+}
+
+// The file the finished conversion takes the place of: the target, or the file
+// a symbolic link leads to, so that the link stays a link. nullopt when that
+// file lies outside every drive.
+std::optional<std::string> final_target(const std::string& pcTarget) {
+    const std::optional<std::string> host = platform::ToHostPath(pcTarget);
+    struct stat st {};
+    if (!host || lstat(host->c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+        return pcTarget;
+    }
+    char resolved[PATH_MAX];
+    if (realpath(host->c_str(), resolved) == nullptr) {
+        return std::nullopt;
+    }
+    return platform::ToPcPath(resolved);
+}
+
+// Creates an empty file of the conversion's own in the folder of target, for
+// the converted stream to grow in until it takes the target's place. The name
+// is short whatever the target's, so it fits wherever the target does.
+std::optional<std::string> create_temporary_beside(const std::string& target) {
+    const std::size_t slash = target.rfind('\\');
+    const std::string folder =
+        slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    for (int n = 0; n < kTemporaryAttempts; ++n) {
+        const std::string path = folder + "~tavrix-convert-" + std::to_string(n) + ".tmp";
+        platform::PcFile file;
+        if (file.Open(path, platform::PcFile::Mode::CreateNew)) {
+            return path;
+        }
+        if (platform::LastFsError() != EEXIST) {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
 }
 
 // Why the paths cannot be taken, or nullptr when they can.
@@ -181,22 +225,58 @@ void CConversion::Convert() {
         source && existing && source->SameFile(*existing)) {
         return Fail("The source and the target are the same file.");
     }
-    if (!files->OpenTarget(m_targetPath)) {
+    // A new file is written beside an existing one and replaces it only once
+    // the conversion completed or was stopped: a failure must not cost the
+    // user the file that was there. A device or a pipe is written to directly;
+    // it holds nothing to keep.
+    const std::optional<FileIdentity> existing = identify(m_targetPath);
+    std::optional<std::string> replaced;
+    std::optional<std::string> temporary;
+    if (!existing || existing->regular) {
+        replaced = final_target(m_targetPath);
+    }
+    if (replaced) {
+        // What could not be written in place must not be replaced either.
+        if (existing && !platform::PcFile().Open(*replaced, platform::PcFile::Mode::Write)) {
+            return Fail("Can't open the target file");
+        }
+        temporary = create_temporary_beside(*replaced);
+        if (!temporary) {
+            return Fail("Can't open the target file");
+        }
+        if (existing) {
+            if (const std::optional<std::string> host = platform::ToHostPath(*temporary)) {
+                chmod(host->c_str(), existing->mode & 07777);
+            }
+        }
+    }
+    if (!files->OpenTarget(
+            temporary ? *temporary : m_targetPath,
+            temporary ? platform::PcFile::Mode::Write : platform::PcFile::Mode::Create)) {
+        if (temporary) {
+            platform::DeleteFile(*temporary);
+        }
         return Fail("Can't open the target file");
     }
 
-    // From here on a failure closes the files and takes away the target when
-    // it is still the empty file this conversion created; a device or a file
-    // with something in it stays.
-    const std::optional<FileIdentity> created = identify(m_targetPath);
+    // From here on a failure closes the files and takes away what this
+    // conversion wrote; the target keeps what it held.
     const auto failWithTarget = [&](const char* reason) {
         files->Close();
-        const std::optional<FileIdentity> now = identify(m_targetPath);
-        if (created && now && created->regular && now->SameFile(*created) && now->regular &&
-            now->size == 0) {
-            platform::DeleteFile(m_targetPath);
+        if (temporary) {
+            platform::DeleteFile(*temporary);
         }
         Fail(reason);
+    };
+    // The written file takes the target's place.
+    const auto putInPlace = [&]() {
+        files->Close();
+        if (temporary && !platform::ReplaceFile(*temporary, *replaced)) {
+            platform::DeleteFile(*temporary);
+            Fail("The target file cannot be written.");
+            return false;
+        }
+        return true;
     };
 
     const std::int64_t size = files->Source().Size();
@@ -248,7 +328,9 @@ void CConversion::Convert() {
     // A stop keeps what was written, however little, and the count where it
     // was: the user sees how far it got.
     if (result == ts_result::stopped) {
-        files->Close();
+        if (!putInPlace()) {
+            return;
+        }
         End(ConversionEnd::Stopped, "The conversion was stopped.");
         SendToNotify(WM_CONVERT_DONE);
         return;
@@ -258,9 +340,11 @@ void CConversion::Convert() {
             why_nothing_was_written(result, streams, files->Source(), streamOffset));
     }
 
-    // Closed before the dialog hears of it, so that what it shows of the target
-    // is the whole file.
-    files->Close();
+    // In place before the dialog hears of it, so that what it shows of the
+    // target is the whole file.
+    if (!putInPlace()) {
+        return;
+    }
     m_converted = m_total.load();
     End(ConversionEnd::Completed, {});
     SendToNotify(WM_CONVERT_DONE);
@@ -339,6 +423,14 @@ int CConversion::Percent() const {
 ConversionResult CConversion::Result() const {
     const std::lock_guard lock(m_resultMutex);
     return m_result;
+}
+
+std::string default_conversion_target(std::string_view source, char separator) {
+    const std::size_t folderEnd = source.rfind(separator);
+    const std::size_t dot = source.rfind('.');
+    const bool named =
+        dot != std::string_view::npos && (folderEnd == std::string_view::npos || dot > folderEnd);
+    return std::string(named ? source.substr(0, dot) : source) + ".AVI";
 }
 
 namespace {

@@ -117,6 +117,12 @@ private:
     std::unique_ptr<platform::CThread> m_worker;
 };
 
+// The target a recording converts to unless the user names another: the source
+// without the extension of its file name, plus ".AVI". A dot in a folder's name
+// starts no extension. separator ends a folder's name: a backslash in PC paths, "/"
+// in host paths.
+std::string default_conversion_target(std::string_view source, char separator = '\\');
+
 // The same on the process-wide conversion. run_conversion is true only when
 // the conversion completed.
 bool start_conversion(const char* source, const char* target, HWND notify);

@@ -38,17 +38,6 @@ void usage(std::FILE* out, std::span<const CommandOption> options) {
                  OptionHelp(options).c_str());
 }
 
-// IN without its extension plus ".AVI"; only a dot in the file's own name
-// counts as the start of an extension.
-std::string default_target(const std::string& source) {
-    const std::size_t slash = source.find_last_of('/');
-    const std::size_t dot = source.find_last_of('.');
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
-        return source.substr(0, dot) + ".AVI";
-    }
-    return source + ".AVI";
-}
-
 std::optional<std::string> pc_path(const std::string& hostPath) {
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(hostPath, ec);
@@ -163,7 +152,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string source = paths[0];
-    const std::string target = paths.size() == 2 ? paths[1] : default_target(source);
+    const std::string target =
+        paths.size() == 2 ? paths[1] : default_conversion_target(source, '/');
 
     CConsoleUser user(kProgram);
     platform::SetUser(&user);

@@ -63,7 +63,9 @@ void CHostFileListView::SetFolder(const std::string& path) {
 }
 
 bool CHostFileListView::IsListedType(const std::string& extension) {
-    for (const char* listed : {"AVR", "MP3", "FRM", "SDB"}) {
+    // AVI: what a recording converts to, so a conversion's result shows where
+    // its recording is.
+    for (const char* listed : {"AVR", "MP3", "FRM", "SDB", "AVI"}) {
         if (EqualsNoCase(extension, listed)) {
             return true;
         }

@@ -1,6 +1,7 @@
 // The PC file list pane (row 0, column 1): the files of the folder selected in
 // the PC folder tree that the PVR can take (recordings, music and software
-// images), one row each with its size in kilobytes and its creation date.
+// images) and converted recordings, one row each with its size in kilobytes
+// and its creation date.
 //
 // The PC folder tree drives it through FillList; the file commands and the
 // upload engine read its selection and delete or rename single files through
@@ -75,7 +76,8 @@ public:
     int GetItemCount() const;
     CTavrixDoc* GetDocument() const { return m_document; }
 
-    // The listed file types: AVR, MP3, FRM and SDB, in any case.
+    // The listed file types: AVR, MP3, FRM, SDB and AVI (converted
+    // recordings), in any case.
     static bool IsListedType(const std::string& extension);
     // Kilobytes, rounded down, with "," between groups of three digits.
     static std::string FormatSize(std::uint64_t bytes);

@@ -157,7 +157,41 @@ constexpr std::array kPvrInfoControls{
 constexpr platform::DialogTemplate kPvrInfo{IDD_PVRINFO, "PVR informations", "Arial", 10, 220, 207,
                                             kModalStyle, kPvrInfoControls};
 
+// The conversion dialog: a caption but no close box; Exit (the cancel id) is
+// the way out, and only while nothing is converting.
+constexpr std::array kConvertAviControls{
+    ControlTemplate(ControlKind::Static, -1, "PVR file", 7, 9, 34, 8, cs::Center),
+    ControlTemplate(ControlKind::Edit, IDC_CONVERT_SOURCE, "None", 44, 7, 172, 12, cs::AutoHScroll),
+    ControlTemplate(ControlKind::PushButton, IDC_CONVERT_OPEN, "&Open", 220, 6, 40, 14),
+    ControlTemplate(ControlKind::Static, -1, "AVI file", 7, 27, 34, 8, cs::Center),
+    ControlTemplate(ControlKind::Edit, IDC_CONVERT_TARGET, "None", 44, 25, 172, 12,
+                    cs::AutoHScroll),
+    ControlTemplate(ControlKind::PushButton, IDC_CONVERT_SAVE, "&Save", 220, 24, 40, 14),
+    ControlTemplate(ControlKind::GroupBox, -1, "Progress", 7, 43, 253, 47),
+    ControlTemplate(ControlKind::Static, IDC_CONVERT_DONE, "0", 13, 56, 92, 10, cs::Right),
+    ControlTemplate(ControlKind::Static, -1, "Of", 107, 56, 16, 10, cs::Center),
+    ControlTemplate(ControlKind::Static, IDC_CONVERT_TOTAL, "0", 125, 56, 92, 10, cs::Right),
+    ControlTemplate(ControlKind::Static, IDC_CONVERT_PERCENT, "0%", 221, 56, 33, 10, cs::Center),
+    ControlTemplate(ControlKind::Static, IDC_CONVERT_PLACEHOLDER,
+                    "Progress control shall be placed here.", 13, 71, 241, 12, cs::Center),
+    ControlTemplate(ControlKind::DefPushButton, IDC_CONVERT_START, "&Start", 72, 95, 50, 14),
+    ControlTemplate(ControlKind::PushButton, IDCANCEL, "&Exit", 145, 95, 50, 14),
+};
+
+constexpr platform::DialogTemplate kConvertAvi{IDD_CONVERTAVI,
+                                               "AVR --> AVI",
+                                               "Arial",
+                                               10,
+                                               267,
+                                               115,
+                                               ds::Popup | ds::Caption | ds::ModalFrame,
+                                               kConvertAviControls};
+
 }  // namespace
+
+const platform::DialogTemplate& ConvertAviDialog() {
+    return kConvertAvi;
+}
 
 const platform::DialogTemplate& TransferDialog() {
     return kTransfer;

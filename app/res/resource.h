@@ -24,6 +24,7 @@ constexpr int IDD_TRANSFER = 141;
 constexpr int IDD_XFERMODE = 145;
 constexpr int IDD_NEWFOLDER = 142;
 constexpr int IDD_RENAME = 144;
+constexpr int IDD_CONVERTAVI = 158;
 constexpr int IDD_ONREFRESH = 159;
 constexpr int IDD_PVRINFO = 160;
 constexpr int IDD_ABOUTBOX = 161;
@@ -70,6 +71,16 @@ constexpr int IDC_INFO_HIGH_SPEED = 1049;
 constexpr int IDC_INFO_TOTAL = 1050;
 constexpr int IDC_INFO_USED_BAR = 1051;  // placeholder the used-space bar covers
 constexpr int IDC_INFO_USED_CAPTION = 1052;
+// The conversion dialog; its Exit button is IDCANCEL.
+constexpr int IDC_CONVERT_SOURCE = 1030;
+constexpr int IDC_CONVERT_OPEN = 1031;
+constexpr int IDC_CONVERT_TARGET = 1032;
+constexpr int IDC_CONVERT_SAVE = 1033;
+constexpr int IDC_CONVERT_PLACEHOLDER = 1034;
+constexpr int IDC_CONVERT_START = 1035;
+constexpr int IDC_CONVERT_DONE = 1037;
+constexpr int IDC_CONVERT_TOTAL = 1038;
+constexpr int IDC_CONVERT_PERCENT = 1039;
 
 // Toolbar images (the toolbar bitmap, one id per button picture).
 constexpr int IDB_TB_NEW_FOLDER = 13500;

@@ -17,6 +17,7 @@
 #include <QTreeWidget>
 
 #include "app/controls/visibletext.h"
+#include "app/convert/convertavi.h"
 #include "app/dialogs/newfolderdlg.h"
 #include "app/dialogs/pvrinfodlg.h"
 #include "app/dialogs/renamedlg.h"
@@ -43,6 +44,7 @@
 // the frame takes them as its arrival and removal messages.
 static_assert(TAVRIX_WM_ARRIVAL == WM_DEVICE_ARRIVAL);
 static_assert(TAVRIX_WM_REMOVAL == WM_DEVICE_REMOVAL);
+#include "stream/conversion.h"
 
 namespace {
 
@@ -777,10 +779,8 @@ void CMainFrame::DeleteSelectedFiles(bool pvr) {
 }
 
 // ---- Command handlers ----------------------------------------------------------------------
-// The conversion and upgrade commands arrive with their own parts of the
-// program; until then their handlers are reached and do nothing.
-
-void CMainFrame::OnConvertAvi() {}
+// The upgrade command arrives with its own part of the program; until then its
+// handler is reached and does nothing.
 
 void CMainFrame::OnShowHidden() {
     const bool show = !platform::IsMenuItemChecked(menuBar(), ID_VIEW_SHOW_HIDDEN);
@@ -788,6 +788,30 @@ void CMainFrame::OnShowHidden() {
     if (m_created) {
         m_stbTree->SetShowHidden(show);
     }
+}
+
+// The convert command, and what opening an .AVR in the PC file list does: the
+// dialog, preset with the first selected PC file and its default target.
+void CMainFrame::OnConvertAvi() {
+    std::string source;
+    std::string target;
+    std::string name;
+    if (m_created && m_hostFileList->BeginSelection() && m_hostFileList->GetNextSelected(name)) {
+        std::string folder;
+        if (!m_hostTree->GetCurrentFolder(folder)) {
+            folder.clear();
+        }
+        source = folder + name;
+        target = default_conversion_target(source);
+    }
+    CConvertAVI dialog(this);
+    // The new file shows in the PC list as soon as it is there.
+    dialog.SetConversionEndObserver([this] {
+        if (m_created) {
+            m_hostTree->Refresh();
+        }
+    });
+    dialog.DoModalWithPaths(source, target);
 }
 
 void CMainFrame::OnDownload() {

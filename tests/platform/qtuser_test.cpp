@@ -121,4 +121,6 @@ TEST(QtUser, PickersStartAtTheHostFolderOfAPcPath) {
     EXPECT_EQ(PickerStartPath(R"(C:\)"), drives.C() + "/");
     EXPECT_EQ(PickerStartPath(R"(Q:\x)"), "");
     EXPECT_EQ(PickerStartPath(""), "");
+    // A bare name is offered in whatever folder the picker opens.
+    EXPECT_EQ(PickerStartPath("Untitled.avi"), "Untitled.avi");
 }

@@ -2,10 +2,12 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -121,6 +123,13 @@ protected:
         return texts;
     }
 
+    // The folder's entries, sorted.
+    std::vector<fs::path> Entries() const {
+        std::vector<fs::path> entries(fs::directory_iterator(m_dir), fs::directory_iterator{});
+        std::sort(entries.begin(), entries.end());
+        return entries;
+    }
+
     fs::path m_dir;
     platform::ScriptedUser m_user;
     CNotifyWindow m_window;
@@ -158,6 +167,7 @@ TEST_F(Conversion, ConvertsARecordingAndReportsItsSize) {
     EXPECT_EQ(get_convert_percent(), 0);  // under 1 MiB: no division by zero
     EXPECT_TRUE(Shown().empty());
     EXPECT_FALSE(conversion_running());
+    EXPECT_EQ(Entries(), (std::vector<fs::path>{m_dir / "Movie.AVI", m_dir / "Movie.AVR"}));
 }
 
 TEST_F(Conversion, TwoConversionsInARowBothStartWithThePackAndSystemHeader) {
@@ -231,10 +241,22 @@ TEST_P(ConversionFailure, TellsTheUserAndEndsAsFailed) {
     EXPECT_EQ(atFailed.end, ConversionEnd::Failed);
     EXPECT_EQ(atFailed.reason, c.message);
     EXPECT_FALSE(conversion_running());
-    if (std::string(c.targetPath).starts_with("C:")) {
-        EXPECT_EQ(std::vector<fs::path>(fs::directory_iterator(m_dir), fs::directory_iterator()),
-                  std::vector<fs::path>{m_dir / "in.AVR"});
+    const std::string target = c.targetPath;
+    if (!target.starts_with("C:\\") || target.find('\\', 3) != std::string::npos) {
+        return;  // elsewhere, or in a folder that does not exist
     }
+    EXPECT_EQ(Entries(), std::vector<fs::path>{m_dir / "in.AVR"});
+
+    // Over an existing target: the failure leaves it as it was.
+    const fs::path existing = m_dir / target.substr(3);
+    const Bytes old(70000, 0x5A);
+    WriteFile(existing, old);
+    m_user.ClearHistory();
+    ASSERT_TRUE(Convert(c.sourcePath, c.targetPath));
+    EXPECT_EQ(Shown(), std::vector<std::string>{c.message});
+    EXPECT_EQ(atFailed.end, ConversionEnd::Failed);
+    EXPECT_EQ(ReadFile(existing), old);
+    EXPECT_EQ(Entries(), (std::vector<fs::path>{m_dir / "in.AVR", existing}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -371,6 +393,7 @@ TEST_F(Conversion, AStopIsReportedAsAStopAndKeepsWhatWasWritten) {
     const Bytes ts = SyntheticTs(200);
     const Bytes recording = Concat({AvrHeader(), ts});
     WriteFile(m_dir / "in.AVR", recording);
+    WriteFile(m_dir / "out.AVI", Bytes(3000000, 0xAA));  // replaced by what was converted
     ConversionResult atDone;
     m_window.onMessage = [&](UINT message) {
         if (message == WM_CONVERT_DONE) {
@@ -402,6 +425,7 @@ TEST_F(Conversion, AStopIsReportedAsAStopAndKeepsWhatWasWritten) {
     ASSERT_LT(out.size(), full.size());
     EXPECT_EQ(out, Bytes(full.begin(), full.begin() + static_cast<long>(out.size())));
     EXPECT_TRUE(Shown().empty());
+    EXPECT_EQ(Entries(), (std::vector<fs::path>{m_dir / "in.AVR", m_dir / "out.AVI"}));
 }
 
 TEST_F(Conversion, AStopAskedForBeforeTheEngineBeginsIsNotLost) {
@@ -453,6 +477,48 @@ TEST_F(Conversion, AConversionGoingOutOfScopeStopsAndJoinsItsWorker) {
     EXPECT_EQ(out, Bytes(full.begin(), full.begin() + static_cast<long>(out.size())));
     // The process-wide conversion was not the one used.
     EXPECT_EQ(get_total_bytes(), processTotal);
+}
+
+// The new file takes the place of the one a link leads to, so the link stays a
+// link; and a replaced target keeps its permissions.
+TEST_F(Conversion, AReplacedTargetKeepsItsLinkAndItsPermissions) {
+    const Bytes ts = SyntheticTs(20);
+    WriteFile(m_dir / "in.AVR", Concat({AvrHeader(), ts}));
+    fs::create_directory(m_dir / "store");
+    WriteFile(m_dir / "store" / "real.AVI", Bytes(5000, 0xAA));
+    fs::permissions(m_dir / "store" / "real.AVI",
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink("store/real.AVI", m_dir / "link.AVI");
+
+    ASSERT_TRUE(Convert("C:\\in.AVR", "C:\\link.AVI"));
+
+    EXPECT_EQ(get_conversion_result().end, ConversionEnd::Completed);
+    EXPECT_TRUE(fs::is_symlink(m_dir / "link.AVI"));
+    EXPECT_EQ(ReadFile(m_dir / "store" / "real.AVI"), EngineOutput(ts));
+    EXPECT_EQ(fs::status(m_dir / "store" / "real.AVI").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir / "store"), fs::directory_iterator()), 1);
+}
+
+TEST(DefaultConversionTarget, TakesOffTheFileNamesExtensionOnly) {
+    struct Case {
+        const char* source;
+        char separator;
+        const char* target;
+    };
+    const Case cases[] = {
+        {"D:\\rec\\Movie.AVR", '\\', "D:\\rec\\Movie.AVI"},
+        {"C:\\rec\\Movie.rec.avr", '\\', "C:\\rec\\Movie.rec.AVI"},
+        {"C:\\rec\\Movie", '\\', "C:\\rec\\Movie.AVI"},
+        {"C:\\my.rec\\Movie", '\\', "C:\\my.rec\\Movie.AVI"},
+        {"C:\\my.rec\\Movie.AVR", '\\', "C:\\my.rec\\Movie.AVI"},
+        {"Movie.AVR", '\\', "Movie.AVI"},
+        {"/home/a.b/Movie", '/', "/home/a.b/Movie.AVI"},
+        {"/home/a.b/Movie.AVR", '/', "/home/a.b/Movie.AVI"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(default_conversion_target(c.source, c.separator), c.target) << c.source;
+    }
 }
 
 TEST_F(Conversion, StopWhenIdleDoesNothing) {

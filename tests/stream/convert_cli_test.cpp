@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <thread>
 
@@ -107,10 +108,13 @@ TEST_F(ConvertCli, ConvertsToTheDefaultNameQuietly) {
               "Audiostream: Layer: 2  BRate: 192 kb/s  Freq: 48.0 kHz\n");
     EXPECT_EQ(ReadFile(m_dir / "Movie.rec.AVI"), sink.All());
 
+    // An existing target is replaced.
+    WriteFile(m_dir / "other.mpg", Bytes(300000, 0xAA));
     EXPECT_EQ(Convert("--quiet " + Quote((m_dir / "Movie.rec.AVR").string()) + " " +
                       Quote((m_dir / "other.mpg").string())),
               0);
     EXPECT_EQ(ReadFile(m_dir / "other.mpg"), sink.All());
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 4);
 }
 
 struct CliFailure {
@@ -127,6 +131,8 @@ void PrintTo(const CliFailure& c, std::ostream* os) {
 
 class ConvertCliFailure : public ConvertCli, public testing::WithParamInterface<CliFailure> {};
 
+// Once into a folder without the target, once over an existing one, which
+// the failure must leave as it was.
 TEST_P(ConvertCliFailure, ExitsWithOneAndSaysWhy) {
     const CliFailure& c = GetParam();
     if (!c.source.empty()) {
@@ -134,11 +140,23 @@ TEST_P(ConvertCliFailure, ExitsWithOneAndSaysWhy) {
     }
     const bool local = c.target[0] != '/';
     const fs::path target = local ? m_dir / c.target : fs::path(c.target);
-    EXPECT_EQ(Convert(Quote((m_dir / "in.AVR").string()) + " " + Quote(target.string())), 1);
+    const std::string args = Quote((m_dir / "in.AVR").string()) + " " + Quote(target.string());
+    EXPECT_EQ(Convert(args), 1);
     EXPECT_EQ(LastLine(), std::string("tavrix-convert: ") + c.line + "\n") << m_stderr;
-    if (local) {
-        EXPECT_FALSE(fs::exists(target));  // not even an empty file
+    if (!local) {
+        return;
     }
+    EXPECT_FALSE(fs::exists(target));  // not even an empty file
+    if (!fs::exists(target.parent_path())) {
+        return;
+    }
+    const Bytes old(70000, 0x5A);
+    WriteFile(target, old);
+    const auto entries = std::distance(fs::directory_iterator(m_dir), fs::directory_iterator());
+    EXPECT_EQ(Convert(args), 1);
+    EXPECT_EQ(LastLine(), std::string("tavrix-convert: ") + c.line + "\n") << m_stderr;
+    EXPECT_EQ(ReadFile(target), old);
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), entries);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -261,13 +279,22 @@ TEST_F(ConvertCli, SigintStopsTheConversionWhichKeepsWhatItWroteAndExitsWithOne)
     posix_spawn_file_actions_destroy(&files);
     posix_spawnattr_destroy(&attr);
 
-    // Interrupted once the first output has reached the file.
+    // Interrupted once the first output has been written: into a file beside
+    // the target, which takes the target's place when the conversion ends.
+    const auto written = [&] {
+        for (const fs::directory_entry& e : fs::directory_iterator(m_dir)) {
+            std::error_code ec;
+            if (e.path() != in && e.path() != err && e.file_size(ec) > 0 && !ec) {
+                return true;
+            }
+        }
+        return false;
+    };
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    std::error_code ec;
-    while (fs::file_size(out, ec) == 0 || ec) {
-        ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+    while (!written() && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    EXPECT_TRUE(written());
     kill(pid, SIGINT);
     int status = 0;
     while (waitpid(pid, &status, WNOHANG) == 0) {
@@ -289,6 +316,8 @@ TEST_F(ConvertCli, SigintStopsTheConversionWhichKeepsWhatItWroteAndExitsWithOne)
     ASSERT_FALSE(kept.empty());
     ASSERT_LE(kept.size(), full.size());
     EXPECT_EQ(kept, Bytes(full.begin(), full.begin() + static_cast<long>(kept.size())));
+    // Nothing else is left behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 3);
 }
 
 // A recording made by a real encoder and muxer must come out as a program
