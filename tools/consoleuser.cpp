@@ -2,8 +2,11 @@
 
 #include <cstdio>
 
+#include "core/printable.h"
+
 int CConsoleUser::ShowMessageBox(HWND, const std::string& text, const std::string&, unsigned type) {
-    std::fprintf(stderr, "%s: %s\n", m_program.c_str(), text.c_str());
+    // A message can carry a file's name, which must not reach the terminal raw.
+    std::fprintf(stderr, "%s: %s\n", m_program.c_str(), EscapeUnprintable(text).c_str());
     switch (type & MB_TYPEMASK) {
         case MB_YESNO:
             return IDNO;

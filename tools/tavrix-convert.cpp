@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "core/options.h"
+#include "core/printable.h"
 #include "core/xstring.h"
 #include "platform/pcfs.h"
 #include "platform/thread.h"
@@ -162,12 +163,12 @@ int main(int argc, char** argv) {
     const std::optional<std::string> pcTarget = pc_path(target);
     if (!pcSource) {
         std::fprintf(stderr, "%s: %s: the source file cannot be opened.\n", kProgram,
-                     source.c_str());
+                     EscapeUnprintable(source).c_str());
         return 1;
     }
     if (!pcTarget) {
         std::fprintf(stderr, "%s: %s: the target file cannot be created.\n", kProgram,
-                     target.c_str());
+                     EscapeUnprintable(target).c_str());
         return 1;
     }
 
@@ -185,7 +186,7 @@ int main(int argc, char** argv) {
     platform::SetUser(nullptr);
     // A failure has been told through the user already; a stop has not.
     if (result.end == ConversionEnd::Stopped) {
-        std::fprintf(stderr, "%s: %s\n", kProgram, result.reason.c_str());
+        std::fprintf(stderr, "%s: %s\n", kProgram, EscapeUnprintable(result.reason).c_str());
     }
     return result.end == ConversionEnd::Completed ? 0 : 1;
 }

@@ -12,30 +12,38 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/names.h"
 #include "core/options.h"
+#include "core/printable.h"
 #include "core/recordingname.h"
 #include "device/tavrixapi.h"
 #include "device/tavrixcalls.h"
+#include "platform/pcfs.h"
+#include "transfer/batchbuilder.h"
+#include "transfer/transferengine.h"
 
 namespace {
 
 constexpr const char* kProgram = "tavrix-pvr";
-constexpr std::uint32_t kChunk = 2u << 20;
-constexpr std::uint32_t kBulkTimeoutMs = 10000;
+// The device's firmware is given fixed pauses in a transfer; --no-pauses skips
+// them, for emulators and measurements.
+bool g_pauses = true;
 // A PVR that never ends a listing, or never stops saying "busy", must not keep
 // the command running for ever.
 constexpr ListingBounds kListingBounds{.maxEntries = 100000, .deadline = std::chrono::seconds(60)};
 
+// Every line may carry a name the device gave, so none reaches the terminal raw.
 int Failed(const std::string& what) {
-    std::fprintf(stderr, "%s: %s\n", kProgram, what.c_str());
+    std::fprintf(stderr, "%s: %s\n", kProgram, EscapeUnprintable(what).c_str());
     return 1;
 }
 
@@ -127,86 +135,6 @@ Lookup PvrFileSize(const std::string& path, std::int64_t* size, std::string* err
     return anyPart ? Lookup::Found : Lookup::Missing;
 }
 
-class CProgress {
-public:
-    CProgress(const char* verb, std::int64_t total)
-        : m_verb(verb),
-          m_total(total),
-          m_show(::isatty(2) != 0),
-          m_start(std::chrono::steady_clock::now()) {}
-    void Update(std::int64_t done, bool last = false) {
-        if (!m_show) {
-            return;
-        }
-        const auto now = std::chrono::steady_clock::now();
-        if (!last && now - m_shown < std::chrono::milliseconds(200)) {
-            return;
-        }
-        m_shown = now;
-        const double seconds = std::chrono::duration<double>(now - m_start).count();
-        const double mbs = seconds > 0 ? static_cast<double>(done) / 1e6 / seconds : 0.0;
-        std::fprintf(stderr, "\r%s %" PRId64 " / %" PRId64 " bytes (%d%%), %.1f MB/s%s", m_verb,
-                     done, m_total, m_total > 0 ? static_cast<int>(done * 100 / m_total) : 100, mbs,
-                     last ? "\n" : "");
-    }
-
-private:
-    const char* m_verb;
-    std::int64_t m_total;
-    bool m_show;
-    std::chrono::steady_clock::time_point m_start;
-    std::chrono::steady_clock::time_point m_shown{};
-};
-
-// A file opened on the PVR with its stream requested; the file is closed
-// however the transfer ends.
-class CPvrStream {
-public:
-    CPvrStream() = default;
-    CPvrStream(const CPvrStream&) = delete;
-    CPvrStream& operator=(const CPvrStream&) = delete;
-    ~CPvrStream() {
-        if (m_open) {
-            FileControlBlock fcb{};
-            fcb.command = FCNTL_CLOSE;
-            TAVRIX_FCntl(&fcb);
-        }
-    }
-
-    // Empty on success, else what failed.
-    std::string Open(std::int32_t command, std::uint8_t direction, const std::string& pvrPath,
-                     std::int64_t offset, std::int64_t byteCount) {
-        FileControlBlock fcb;
-        TransferItem item{};
-        item.kind = TRANSFER_KIND_FILE;
-        item.direction = direction;
-        item.chunkSize = kChunk;
-        item.offset = offset;
-        item.byteCount = byteCount;
-        if (pvrPath.empty() || !BuildFileControlBlock(&fcb, command, pvrPath) ||
-            !CopyPath(item.pvrPath, pvrPath)) {
-            return "the PVR path is too long: " + pvrPath;
-        }
-        fcb.offset = offset;
-        if (!TAVRIX_FCntl(&fcb)) {
-            return "cannot open " + pvrPath + " on the PVR";
-        }
-        m_open = true;
-        if (!TAVRIX_RequestDataTransfer(&item)) {
-            return "the PVR refused the stream of " + pvrPath;
-        }
-        return {};
-    }
-
-private:
-    bool m_open = false;
-};
-
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
-
 int Info() {
     DeviceDescriptor d{};
     if (!TAVRIX_GetDeviceDescriptor(&d)) {
@@ -218,8 +146,8 @@ int Info() {
         return Failed("info: cannot read the PVR's disk space" +
                       (error.empty() ? "" : ": " + error));
     }
-    std::printf("product:  %.20s\n", d.productName);
-    std::printf("oem:      %.20s\n", d.oemName);
+    std::printf("product:  %s\n", EscapeUnprintable(FieldText(d.productName)).c_str());
+    std::printf("oem:      %s\n", EscapeUnprintable(FieldText(d.oemName)).c_str());
     std::printf("software: %x.%02x\n", d.stbVersion >> 8, d.stbVersion & 0xFF);
     std::printf("usb:      0x%08x\n", d.usbVersion);
     std::printf("speed:    %s\n", d.speed != 0 ? "high (480 MHz)" : "full (12 MHz)");
@@ -235,138 +163,185 @@ int Ls(const std::string& folder) {
         return Failed("ls: cannot list " + folder + (error.empty() ? "" : ": " + error));
     }
     for (const StbFindData& e : listing.entries) {
-        std::printf("%c %12" PRId64 " %04u-%02u-%02u %02u:%02u:%02u %.124s\n",
+        std::printf("%c %12" PRId64 " %04u-%02u-%02u %02u:%02u:%02u %s\n",
                     e.kind == STB_ENTRY_FOLDER ? 'd' : '-', e.size, e.year, e.month, e.day, e.hour,
-                    e.minute, e.second, e.name);
+                    e.minute, e.second, EscapeUnprintable(FieldText(e.name)).c_str());
     }
     return 0;
 }
 
-int Get(const std::string& pvrPath, const std::string& local, bool resume) {
-    std::int64_t size = 0;
+// The PC form of a local path: the program's drive table maps host folders to
+// drive letters (by default C: is the host's root).
+std::optional<std::string> PcPathOf(const std::string& local) {
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(local, ec);
+    if (ec) {
+        return std::nullopt;
+    }
+    return platform::ToPcPath(absolute.lexically_normal().string());
+}
+
+// Splits a path at its last "\" into the folder (with that "\") and the name.
+bool SplitAtLastBackslash(const std::string& path, std::string* folder, std::string* name) {
+    const std::size_t cut = path.rfind('\\');
+    if (cut == std::string::npos || cut + 1 == path.size()) {
+        return false;
+    }
+    *folder = path.substr(0, cut + 1);
+    *name = path.substr(cut + 1);
+    return true;
+}
+
+// The engine's reports on a terminal: one progress line, kept current, on
+// stderr when it is a terminal, and each item's failure.
+class CConsoleReport : public ITransferReport {
+public:
+    CConsoleReport(const char* verb, const CTransferEngine& engine)
+        : m_verb(verb), m_engine(engine), m_show(::isatty(2) != 0) {}
+
+    void ItemStarted(int, int) override {
+        m_start = std::chrono::steady_clock::now();
+        Show(false);
+    }
+    void Progressed() override { Show(false); }
+    void ItemEnded(int, const std::string& reason) override {
+        Show(true);
+        if (!reason.empty() && m_failure.empty()) {
+            m_failure = reason;
+        }
+    }
+    void Ended(bool) override {}
+    void Tell(const std::string& text) override { Failed(text); }
+
+    const std::string& Failure() const { return m_failure; }
+
+private:
+    void Show(bool last) {
+        if (!m_show) {
+            return;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (!last && now - m_shown < std::chrono::milliseconds(200)) {
+            return;
+        }
+        m_shown = now;
+        const TransferProgress p = m_engine.Progress();
+        const std::int64_t total = p.offset + p.byteCount;
+        const std::int64_t present = p.offset + p.done;
+        const double seconds = std::chrono::duration<double>(now - m_start).count();
+        const double mbs = seconds > 0 ? static_cast<double>(p.done) / 1e6 / seconds : 0.0;
+        std::fprintf(stderr, "\r%s %" PRId64 " / %" PRId64 " bytes (%d%%), %.1f MB/s%s", m_verb,
+                     present, total, total > 0 ? static_cast<int>(present * 100 / total) : 100, mbs,
+                     last ? "\n" : "");
+    }
+
+    const char* m_verb;
+    const CTransferEngine& m_engine;
+    const bool m_show;
+    std::chrono::steady_clock::time_point m_start{};
+    std::chrono::steady_clock::time_point m_shown{};
+    std::string m_failure;
+};
+
+// One file through the transfer engine, by the rules the application follows:
+// the same batch building (a recording brings its .AVF when both names have the
+// recording form), the same workers, recovery and failure rules.
+struct TransferRequest {
+    const char* verb;  // "get" or "put"
+    bool upload;
+    std::string pvrPath;
+    std::string local;
+    bool resume;
+    bool pauses;
+};
+
+int Transfer(const TransferRequest& r) {
+    const std::string verb = r.verb;
+    std::string pvrFolder;
+    std::string pvrName;
+    if (!SplitAtLastBackslash(r.pvrPath, &pvrFolder, &pvrName)) {
+        return Failed(verb + ": not a path of a file on the PVR: " + r.pvrPath);
+    }
+    const std::optional<std::string> pcPath = PcPathOf(r.local);
+    std::string pcFolder;
+    std::string pcName;
+    if (!pcPath || !SplitAtLastBackslash(*pcPath, &pcFolder, &pcName)) {
+        return Failed(verb + ": " + r.local + " is not on any of the PC's drives");
+    }
+    std::int64_t listedSize = 0;
     std::string error;
-    switch (PvrFileSize(pvrPath, &size, &error)) {
-        case Lookup::Found:
-            break;
-        case Lookup::Missing:
-            return Failed("get: no such file on the PVR: " + pvrPath);
-        case Lookup::Failed:
-            return Failed("get: " + error);
-    }
-    std::int64_t offset = 0;
-    struct stat st {};
-    if (resume && ::stat(local.c_str(), &st) == 0) {
-        offset = st.st_size;
-    }
-    if (offset >= size && resume) {
-        return 0;
-    }
-    FilePtr out(std::fopen(local.c_str(), offset > 0 ? "r+b" : "wb"));
-    if (!out || (offset > 0 && fseeko(out.get(), offset, SEEK_SET) != 0)) {
-        return Failed("get: cannot write " + local + ": " + std::strerror(errno));
-    }
-    CPvrStream stream;
-    const std::int64_t byteCount = size - offset;
-    if (const std::string refused =
-            stream.Open(FCNTL_OPEN_DOWNLOAD, TRANSFER_DOWNLOAD, pvrPath, offset, byteCount);
-        !refused.empty()) {
-        return Failed("get: " + refused);
-    }
-    std::vector<char> buffer(kChunk);
-    CProgress progress("get", size);
-    std::int64_t done = 0;
-    while (done < byteCount) {
-        const auto want =
-            static_cast<std::uint32_t>(std::min<std::int64_t>(kChunk, byteCount - done));
-        const int got = TAVRIX_BulkIN(buffer.data(), want, 0);
-        if (got <= 0) {
-            break;
-        }
-        if (std::fwrite(buffer.data(), 1, static_cast<std::size_t>(got), out.get()) !=
-            static_cast<std::size_t>(got)) {
-            return Failed("get: cannot write " + local + ": " + std::strerror(errno));
-        }
-        done += got;
-        progress.Update(offset + done);
-    }
-    progress.Update(offset + done, true);
-    if (std::fclose(out.release()) != 0) {
-        return Failed("get: cannot write " + local);
-    }
-    if (done < byteCount) {
-        return Failed("get: transfer of " + pvrPath + " ended after " +
-                      std::to_string(offset + done) + " of " + std::to_string(size) + " bytes");
-    }
-    return 0;
-}
-
-int Put(const std::string& local, const std::string& pvrPath, bool resume) {
-    FilePtr in(std::fopen(local.c_str(), "rb"));
-    struct stat st {};
-    if (!in || ::fstat(fileno(in.get()), &st) != 0) {
-        return Failed("put: cannot read " + local + ": " + std::strerror(errno));
-    }
-    const std::int64_t size = st.st_size;
-    std::int64_t offset = 0;
-    if (resume) {
-        std::string error;
-        switch (PvrFileSize(pvrPath, &offset, &error)) {
+    if (!r.upload) {
+        switch (PvrFileSize(r.pvrPath, &listedSize, &error)) {
             case Lookup::Found:
-                if (offset >= size) {
-                    return 0;
-                }
                 break;
             case Lookup::Missing:
-                offset = 0;
-                break;
+                return Failed(verb + ": no such file on the PVR: " + r.pvrPath);
             case Lookup::Failed:
-                return Failed("put: " + error);
+                return Failed(verb + ": " + error);
         }
+    } else if (const auto info = platform::GetFileInfo(*pcPath); !info || info->isFolder) {
+        return Failed(verb + ": cannot read " + r.local + ": " +
+                      (info ? "it is a folder" : std::strerror(platform::LastFsError())));
     }
-    if (offset > 0 && fseeko(in.get(), offset, SEEK_SET) != 0) {
-        return Failed("put: cannot read " + local + ": " + std::strerror(errno));
-    }
-    CPvrStream stream;
-    const std::int64_t byteCount = size - offset;
-    if (const std::string error = stream.Open(offset > 0 ? FCNTL_OPEN_UPLOAD : FCNTL_CREATE,
-                                              TRANSFER_UPLOAD, pvrPath, offset, byteCount);
-        !error.empty()) {
-        return Failed("put: " + error);
-    }
-    std::vector<char> buffer(kChunk);
-    CProgress progress("put", size);
-    std::int64_t done = 0;
-    while (done < byteCount) {
-        const auto want =
-            static_cast<std::size_t>(std::min<std::int64_t>(kChunk, byteCount - done));
-        const std::size_t got = std::fread(buffer.data(), 1, want, in.get());
-        if (got == 0) {
-            break;
+
+    DeviceDescriptor descriptor{};
+    TAVRIX_GetDeviceDescriptor(&descriptor);
+    CTransferEngine engine(r.pauses);
+    BatchSource source;
+    bool given = false;
+    source.nextSelected = [&](TransferSelection& selected) {
+        if (std::exchange(given, true)) {
+            return false;
         }
-        std::size_t sent = 0;
-        int retries = 1;
-        while (sent < got) {
-            const int n = TAVRIX_BulkOUT(buffer.data() + sent,
-                                         static_cast<std::uint32_t>(got - sent), kBulkTimeoutMs);
-            if (n > 0) {
-                sent += static_cast<std::size_t>(n);
-            } else if (retries-- <= 0 || !TAVRIX_DevicePresent()) {
-                return Failed("put: sending " + pvrPath + " failed at byte " +
-                              std::to_string(offset + done + static_cast<std::int64_t>(sent)));
-            }
+        selected = r.upload ? TransferSelection{pcName, 0, pvrName}
+                            : TransferSelection{pvrName, listedSize, pcName};
+        return true;
+    };
+    source.pcFolder = pcFolder;
+    source.pvrFolder = pvrFolder;
+    source.findOnPvr = [&](const std::string& name, std::int64_t* size) {
+        return PvrFileSize(pvrFolder + name, size, &error) == Lookup::Found;
+    };
+    source.ask = [&](const std::string&) {
+        return static_cast<int>(r.resume ? XFER_RESUME : XFER_OVERWRITE);
+    };
+    std::optional<TransferSkip> skipped;
+    source.skipped = [&](const std::string&, TransferSkip why) { skipped = why; };
+    source.tell = [&](const std::string& text) { Failed(verb + ": " + text); };
+    source.speed = descriptor.speed;
+    const BuildOutcome built = r.upload ? BuildUploadBatch(source, engine.Batch())
+                                        : BuildDownloadBatch(source, engine.Batch());
+    if (!error.empty()) {
+        return Failed(verb + ": " + error);
+    }
+    const std::string& destination = r.upload ? r.pvrPath : r.local;
+    const std::string& origin = r.upload ? r.local : r.pvrPath;
+    if (skipped == TransferSkip::DestinationLarger) {
+        return Failed(verb + ": " + destination + " is larger than " + origin +
+                      "; it cannot be a part of it, so nothing was changed");
+    }
+    if (skipped == TransferSkip::NoCompanion) {
+        return Failed(verb + ": the PVR has no .AVF file for the recording " + r.pvrPath);
+    }
+    if (skipped == TransferSkip::UnsafeName || skipped == TransferSkip::PathTooLong) {
+        return 1;  // told already
+    }
+    if (built != BuildOutcome::Ready) {
+        if (skipped == TransferSkip::AlreadyComplete) {
+            std::fprintf(stderr, "%s: %s already holds all of %s; nothing to do\n", kProgram,
+                         EscapeUnprintable(destination).c_str(), EscapeUnprintable(origin).c_str());
+            return 0;
         }
-        done += static_cast<std::int64_t>(got);
-        progress.Update(offset + done);
+        return Failed(verb + ": nothing to transfer");
     }
-    progress.Update(offset + done, true);
-    if (done < byteCount) {
-        return Failed("put: " + local + " ended before its size was read");
+    CConsoleReport report(r.verb, engine);
+    const bool finished =
+        r.upload ? engine.RunUpload(descriptor.speed, report) : engine.RunDownload(report);
+    if (finished) {
+        return 0;
     }
-    if (TAVRIX_RequestDataCompletion() != 1) {
-        TAVRIX_RequestDataTransferStop();
-        return Failed("put: the PVR did not confirm " + pvrPath);
-    }
-    return 0;
+    return Failed(verb + ": " +
+                  (report.Failure().empty() ? "the transfer failed" : report.Failure()));
 }
 
 int Simple(const char* verb, std::int32_t command, const std::string& path,
@@ -408,12 +383,16 @@ const std::vector<Command>& Commands() {
          {"PVRPATH", "LOCALFILE"},
          true,
          "copy a file or a recording from the PVR",
-         [](const auto& o, bool resume) { return Get(o[0], o[1], resume); }},
+         [](const auto& o, bool resume) {
+             return Transfer({"get", false, o[0], o[1], resume, g_pauses});
+         }},
         {"put",
          {"LOCALFILE", "PVRPATH"},
          true,
-         "copy a file to the PVR",
-         [](const auto& o, bool resume) { return Put(o[0], o[1], resume); }},
+         "copy a file or a recording to the PVR",
+         [](const auto& o, bool resume) {
+             return Transfer({"put", true, o[1], o[0], resume, g_pauses});
+         }},
         {"rm",
          {"PVRPATH"},
          false,
@@ -471,6 +450,13 @@ int main(int argc, char** argv) {
          .take = [&](const std::string& value, std::string*) { return socket = value, true; }},
         {.name = "--resume",
          .take = [&](const std::string&, std::string*) { return resume = true; }},
+        {.name = "--no-pauses",
+         .help = "skip the pauses a transfer gives the PVR's firmware",
+         .take =
+             [](const std::string&, std::string*) {
+                 g_pauses = false;
+                 return true;
+             }},
     };
     std::vector<std::string> operands;
     std::string error;

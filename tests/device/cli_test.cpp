@@ -2,9 +2,11 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
+#include "scriptedpvr.h"
 #include "support/pvrfixture.h"
 
 namespace {
@@ -13,7 +15,9 @@ class CliTest : public PvrTest {
 protected:
     // Runs tavrix-pvr with args (each single-quoted); returns its exit status.
     int Run(const std::vector<std::string>& args, std::string* out = nullptr) {
-        std::string command = std::string("'") + TAVRIX_PVR_CLI + "' --socket '" + m_socket + "'";
+        // The firmware's pauses are the transfer engine's own, tested on manual time.
+        std::string command =
+            std::string("'") + TAVRIX_PVR_CLI + "' --no-pauses --socket '" + m_socket + "'";
         for (const std::string& arg : args) {
             command += " '" + arg + "'";
         }
@@ -79,7 +83,9 @@ TEST_F(CliTest, CommandsAndExitStatus) {
     EXPECT_EQ(Run({"ls", "C:\\PVR", "--resume"}), 2);
     EXPECT_EQ(Run({}, &out), 2);
     // The usage text comes from the command table.
-    EXPECT_NE(out.find("usage: tavrix-pvr [--socket PATH] COMMAND\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("usage: tavrix-pvr [--socket PATH] [--no-pauses] COMMAND\n"),
+              std::string::npos)
+        << out;
     EXPECT_NE(out.find("\n  get PVRPATH LOCALFILE [--resume]  copy"), std::string::npos) << out;
     EXPECT_NE(out.find("\n  mv OLDPATH NEWPATH  "), std::string::npos) << out;
 }
@@ -98,6 +104,92 @@ TEST_F(CliTest, ResumeContinuesBothWays) {
     PutHost("MP3/clip.ts", data.substr(0, 2000000));
     EXPECT_EQ(Run({"put", local.string(), "C:\\PVR\\MP3\\clip.ts", "--resume"}), 0);
     EXPECT_TRUE(GetHost("MP3/clip.ts") == data);
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A resume that cannot be right, or a stream the PVR refuses, changes nothing
+// on either side and says why.
+TEST_F(CliTest, TransfersThatCannotBeRightChangeNothing) {
+    PutHost("AV/clip.ts", Bytes(1000, 1));
+    PutHost("AV/small.ts", Bytes(100, 2));
+    StartPvr();
+    const std::filesystem::path local = m_dir / "clip.ts";
+    std::ofstream(local, std::ios::binary) << Bytes(1500, 3);
+    std::string out;
+    EXPECT_EQ(Run({"get", "C:\\PVR\\AV\\clip.ts", local.string(), "--resume"}, &out), 1);
+    EXPECT_EQ(out, "tavrix-pvr: get: " + local.string() +
+                       " is larger than C:\\PVR\\AV\\clip.ts; it cannot be a part of it, so "
+                       "nothing was changed\n");
+    EXPECT_TRUE(ReadFile(local) == Bytes(1500, 3));
+
+    EXPECT_EQ(Run({"put", (m_dir / "clip.ts").string(), "C:\\PVR\\AV\\clip.ts", "--resume"}), 0)
+        << "1500 bytes over 1000: the last 500 go";
+    EXPECT_TRUE(GetHost("AV/clip.ts") == Bytes(1000, 1) + Bytes(1500, 3).substr(1000))
+        << "resumed from byte 1000";
+    std::ofstream(m_dir / "tiny.ts", std::ios::binary) << Bytes(10, 4);
+    EXPECT_EQ(Run({"put", (m_dir / "tiny.ts").string(), "C:\\PVR\\AV\\small.ts", "--resume"}, &out),
+              1);
+    EXPECT_NE(out.find("C:\\PVR\\AV\\small.ts is larger than"), std::string::npos) << out;
+    EXPECT_TRUE(GetHost("AV/small.ts") == Bytes(100, 2));
+
+    // Equal sizes: nothing left to resume, and that is no failure.
+    std::ofstream(m_dir / "same.ts", std::ios::binary) << Bytes(100, 2);
+    EXPECT_EQ(Run({"get", "C:\\PVR\\AV\\small.ts", (m_dir / "same.ts").string(), "--resume"}, &out),
+              0);
+    EXPECT_NE(out.find("nothing to do"), std::string::npos) << out;
+}
+
+TEST_F(CliTest, ARefusedStreamLeavesTheOldCopy) {
+    PutHost("AV/clip.ts", Bytes(3000, 1));
+    StartPvr([](pvrd::PvrOptions& o) { o.refuseStream = true; });
+    const std::filesystem::path local = m_dir / "clip.ts";
+    std::ofstream(local, std::ios::binary) << Bytes(2000, 9);
+    std::string out;
+    EXPECT_EQ(Run({"get", "C:\\PVR\\AV\\clip.ts", local.string()}, &out), 1);
+    EXPECT_EQ(out, "tavrix-pvr: get: the PVR refused the stream of C:\\PVR\\AV\\clip.ts\n");
+    EXPECT_TRUE(ReadFile(local) == Bytes(2000, 9));
+    // No scratch file is left beside it.
+    for (const auto& entry : std::filesystem::directory_iterator(m_dir)) {
+        EXPECT_EQ(entry.path().filename().string().find(".download"), std::string::npos);
+    }
+}
+
+// Names the device gives can carry escapes that would rewrite the terminal.
+TEST_F(CliTest, DeviceTextReachesTheTerminalEscaped) {
+    const auto bend = [](const wire::Header& request, const std::string&,
+                         CScriptedPvr::Answer* answer) {
+        const auto code = static_cast<wire::Code>(request.code);
+        if (code == wire::Code::Hello || code == wire::Code::GetDescriptor) {
+            std::memcpy(answer->payload.data(), "PVR\x1b]0;pwned\x07", 14);
+        }
+        if (code == wire::Code::FindNext && answer->header.status == 2) {
+            std::memcpy(answer->payload.data() + 16,
+                        "bell\x07"
+                        "and\x1b[2Jclear",
+                        18);
+            std::memcpy(answer->payload.data() + 16 + 144, "two\nlines\r", 11);
+        }
+    };
+    std::string out;
+    {
+        CScriptedPvr pvr(m_socket, bend);
+        ASSERT_TRUE(pvr.Start());
+        EXPECT_EQ(Run({"ls", "C:\\PVR\\AV"}, &out), 0);
+    }
+    EXPECT_NE(out.find(" bell\\x07and\\x1b[2Jclear\n"), std::string::npos) << out;
+    EXPECT_NE(out.find(" two\\nlines\\r\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find('\x1b'), std::string::npos);
+    {
+        CScriptedPvr pvr(m_socket, bend);
+        ASSERT_TRUE(pvr.Start());
+        EXPECT_EQ(Run({"info"}, &out), 0);
+    }
+    EXPECT_NE(out.find("product:  PVR\\x1b]0;pwned\\x07\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find('\x07'), std::string::npos);
 }
 
 }  // namespace

@@ -92,6 +92,15 @@ TEST_F(ConvertCli, UsageErrorsExitWithTwo) {
     EXPECT_FALSE(fs::exists(m_dir / "a.AVI"));
 }
 
+// A file's name can carry escapes that would rewrite the terminal. (A "\" in
+// it keeps it off the PC's drives, so the message names it.)
+TEST_F(ConvertCli, NamesReachTheTerminalEscaped) {
+    const std::string name = "rec\\\x1b[2J\nX.AVR";
+    EXPECT_EQ(Convert(Quote((m_dir / name).string())), 1);
+    EXPECT_EQ(m_stderr, "tavrix-convert: " + m_dir.string() +
+                            "/rec\\\\x1b[2J\\nX.AVR: the source file cannot be opened.\n");
+}
+
 TEST_F(ConvertCli, ConvertsToTheDefaultNameQuietly) {
     const Bytes ts = SyntheticTs(40);
     WriteFile(m_dir / "Movie.rec.AVR", Concat({AvrHeader(), ts}));
