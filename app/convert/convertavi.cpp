@@ -8,9 +8,9 @@
 #include "app/controls/enhprogressctrl.h"
 #include "app/res/resources.h"
 #include "app/shell/tavrixapp.h"
-#include "platform/usermessages.h"
 #include "platform/clock.h"
 #include "platform/user.h"
+#include "platform/usermessages.h"
 #include "stream/conversion.h"
 
 namespace {

@@ -9,10 +9,10 @@
 
 #include "app/controls/enhprogressctrl.h"
 #include "app/res/resources.h"
-#include "platform/usermessages.h"
 #include "core/xstring.h"
 #include "platform/clock.h"
 #include "platform/trace.h"
+#include "platform/usermessages.h"
 #include "transfer/transferengine.h"
 
 namespace {

@@ -10,9 +10,9 @@
 
 #include "app/controls/enhprogressctrl.h"
 #include "app/res/resources.h"
-#include "platform/usermessages.h"
 #include "app/transfer/transferdlg.h"
 #include "platform/clock.h"
+#include "platform/usermessages.h"
 #include "transfer/transferengine.h"
 
 namespace {
