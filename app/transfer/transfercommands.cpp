@@ -105,6 +105,23 @@ bool CTransferCommands::StartUploadBatch(platform::ThreadPriority priority) {
     return CheckIdle() && Start(true, priority);
 }
 
+BatchSource CTransferCommands::PaneSource() {
+    BatchSource source;
+    std::string folder;
+    if (m_frame.GetHostTreeView()->GetCurrentFolder(folder)) {
+        source.pcFolder = folder;
+    }
+    if (m_frame.GetSTBTreeView()->GetCurrentFolder(folder)) {
+        source.pvrFolder = folder;
+    }
+    source.ask = &CTransferCommands::Ask;
+    source.tell = [this](const std::string& text) {
+        AppMessageBox(m_frame.GetSafeHwnd(), text, MB_ICONSTOP);
+    };
+    source.speed = m_frame.GetDeviceDescriptor().speed;
+    return source;
+}
+
 void CTransferCommands::OnUpload() {
     if (!CheckIdle()) {
         return;
@@ -113,27 +130,15 @@ void CTransferCommands::OnUpload() {
     if (pcList == nullptr || !pcList->BeginSelection()) {
         return;
     }
-    BatchSource source;
+    BatchSource source = PaneSource();
     source.nextSelected = [pcList](TransferSelection& selected) {
         selected = {};
         return pcList->GetNextSelected(selected.name);
     };
-    std::string folder;
-    if (m_frame.GetHostTreeView()->GetCurrentFolder(folder)) {
-        source.pcFolder = folder;
-    }
-    if (m_frame.GetSTBTreeView()->GetCurrentFolder(folder)) {
-        source.pvrFolder = folder;
-    }
     CSTBFileListView* pvrList = m_frame.GetSTBFileListView();
     source.findOnPvr = [pvrList](const std::string& name, std::int64_t* size) {
         return pvrList->FindByName(name, size);
     };
-    source.ask = &CTransferCommands::Ask;
-    source.tell = [this](const std::string& text) {
-        AppMessageBox(m_frame.GetSafeHwnd(), text, MB_ICONSTOP);
-    };
-    source.speed = m_frame.GetDeviceDescriptor().speed;
     if (BuildUploadBatch(source, m_engine->Batch()) == BuildOutcome::Ready) {
         Start(true, platform::ThreadPriority::Highest);
     }
@@ -147,23 +152,11 @@ void CTransferCommands::OnDownload() {
     if (pvrTree == nullptr || !pvrTree->BeginSelection()) {
         return;
     }
-    BatchSource source;
+    BatchSource source = PaneSource();
     source.nextSelected = [pvrTree](TransferSelection& selected) {
         selected = {};
         return pvrTree->GetNextSelected(selected.name, &selected.size);
     };
-    std::string folder;
-    if (m_frame.GetHostTreeView()->GetCurrentFolder(folder)) {
-        source.pcFolder = folder;
-    }
-    if (pvrTree->GetCurrentFolder(folder)) {
-        source.pvrFolder = folder;
-    }
-    source.ask = &CTransferCommands::Ask;
-    source.tell = [this](const std::string& text) {
-        AppMessageBox(m_frame.GetSafeHwnd(), text, MB_ICONSTOP);
-    };
-    source.speed = m_frame.GetDeviceDescriptor().speed;
     if (BuildDownloadBatch(source, m_engine->Batch()) == BuildOutcome::Ready) {
         Start(false, platform::ThreadPriority::Normal);
     }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "transfer/batchbuilder.h"
 #include "transfer/transferengine.h"
 
 class CMainFrame;
@@ -43,6 +44,9 @@ private:
     bool Start(bool upload, platform::ThreadPriority priority);
     // Asks the overwrite/resume question.
     static int Ask(const std::string& text);
+    // What both commands take from the panes: the two current folders, the
+    // question, the messages and the chunk size's speed.
+    BatchSource PaneSource();
 
     CMainFrame& m_frame;
     std::unique_ptr<CTransferEngine> m_engine;

@@ -13,11 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-Bytes ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // Bytes that never repeat with a period a chunk size could hide.
 Bytes Pattern(std::size_t size) {
     Bytes b(size);

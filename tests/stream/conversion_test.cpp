@@ -62,27 +62,6 @@ private:
     std::vector<Message> m_messages;
 };
 
-Bytes ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const fs::path& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
-
-// What the engine makes of a transport stream, straight from memory.
-Bytes EngineOutput(const Bytes& ts) {
-    MemorySource source;
-    source.data = ts;
-    CaptureSink sink;
-    EXPECT_TRUE(ts_result_ok(
-        convert_transport_stream(MakeIo(source, sink), 0, 0, ipack_output::program_stream)));
-    return sink.All();
-}
-
 // A private C: in a temp folder, D: on /dev (for /dev/full) and E: on this
 // process's /proc entry (for a file whose reads fail).
 class Conversion : public testing::Test {

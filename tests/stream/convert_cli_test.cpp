@@ -25,20 +25,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-Bytes ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::string ReadText(const fs::path& path) {
     const Bytes b = ReadFile(path);
     return std::string(b.begin(), b.end());
-}
-
-void WriteFile(const fs::path& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string Quote(const std::string& s) {

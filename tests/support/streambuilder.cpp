@@ -1,8 +1,13 @@
 #include "support/streambuilder.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 
 #include "stream/streamdiag.h"
+#include "stream/tsreader.h"
 
 Bytes PtsField(std::int64_t t, std::uint8_t prefix) {
     return {static_cast<std::uint8_t>((prefix << 4) | (((t >> 30) & 0x07) << 1) | 1),
@@ -295,4 +300,24 @@ Bytes AvrHeader(int streamOffset) {
     h[8] = static_cast<std::uint8_t>(streamOffset >> 8);
     h[9] = static_cast<std::uint8_t>(streamOffset & 0xFF);
     return h;
+}
+
+Bytes EngineOutput(const Bytes& ts) {
+    MemorySource source;
+    source.data = ts;
+    CaptureSink sink;
+    EXPECT_TRUE(ts_result_ok(
+        convert_transport_stream(MakeIo(source, sink), 0, 0, ipack_output::program_stream)));
+    return sink.All();
+}
+
+Bytes ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const std::filesystem::path& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -69,6 +70,13 @@ struct CaptureSink {
 };
 
 stream_io MakeIo(MemorySource& source, CaptureSink& sink);
+
+// What the engine makes of a transport stream, straight from memory.
+Bytes EngineOutput(const Bytes& ts);
+
+// Whole files, as bytes.
+Bytes ReadFile(const std::filesystem::path& path);
+void WriteFile(const std::filesystem::path& path, const Bytes& bytes);
 
 // Installs itself as the diagnostics sink for its lifetime.
 class DiagCapture {

@@ -28,26 +28,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-Bytes ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const fs::path& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
-
-Bytes EngineOutput(const Bytes& ts) {
-    MemorySource source;
-    source.data = ts;
-    CaptureSink sink;
-    EXPECT_TRUE(ts_result_ok(
-        convert_transport_stream(MakeIo(source, sink), 0, 0, ipack_output::program_stream)));
-    return sink.All();
-}
-
 // Holds the worker inside the engine (at its first diagnostic line) until the
 // UI thread lets it go.
 struct Gate {
