@@ -39,14 +39,17 @@ set(CPACK_PACKAGE_NAME tavrix)
 set(CPACK_PACKAGE_VENDOR Tavrix)
 set(CPACK_PACKAGE_CONTACT "Tavrix developers <devel@tavrix.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "PC companion of a USB video recorder (Vexlo)")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Vexlo is a four-pane file manager for a USB personal video recorder (PVR): \
-the PC's folders above, the recorder's below. It moves files and recordings both \
-ways with overwrite or resume, creates, renames and deletes files and folders on \
-either side, shows the recorder's model and disk usage, upgrades its software and \
-converts its recordings into MPEG-2 program streams. The package also holds \
-tavrix-pvr (the recorder from the command line), tavrix-convert (recording \
-conversion) and tavrix-pvrd (a recorder emulator that serves a folder as its disk).")
+# Debian's control file wants the long description in lines of under 80 columns.
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+    "Vexlo is a four-pane file manager for a USB personal video recorder (PVR):\n"
+    "the PC's folders above, the recorder's below. It moves files and recordings\n"
+    "both ways with overwrite or resume, creates, renames and deletes files and\n"
+    "folders on either side, shows the recorder's model and disk usage, upgrades\n"
+    "its software and converts its recordings into MPEG-2 program streams.\n"
+    "\n"
+    "Also included: tavrix-pvr, the recorder from the command line;\n"
+    "tavrix-convert, recording conversion; and tavrix-pvrd, a recorder emulator\n"
+    "that serves a folder as the recorder's disk.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
@@ -78,6 +81,15 @@ add_test(NAME man_pages_match_usage
     COMMAND ${CMAKE_COMMAND} -DMAN_DIR=${_dist}/man
             "-DPROGRAMS=$<TARGET_FILE:tavrix-pvrd>;$<TARGET_FILE:tavrix-pvr>;$<TARGET_FILE:tavrix-convert>"
             -P ${_dist}/check-man-pages.cmake)
+find_program(TAVRIX_DPKG_DEB dpkg-deb)
+if(TAVRIX_DPKG_DEB)
+    add_test(NAME debian_package
+        COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR}
+                -DWORK_DIR=${CMAKE_BINARY_DIR}/test-package -DDPKG_DEB=${TAVRIX_DPKG_DEB}
+                -P ${_dist}/check-package.cmake)
+    # Both install the build, which rewrites its install_manifest.txt.
+    set_tests_properties(install_tree debian_package PROPERTIES RESOURCE_LOCK tavrix_install)
+endif()
 find_program(TAVRIX_DESKTOP_FILE_VALIDATE desktop-file-validate)
 if(TAVRIX_DESKTOP_FILE_VALIDATE)
     add_test(NAME desktop_file COMMAND ${TAVRIX_DESKTOP_FILE_VALIDATE} ${_dist}/tavrix.desktop)
