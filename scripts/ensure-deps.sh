@@ -3,7 +3,8 @@
 # those that are missing, so a machine that has them all is not touched.
 set -euo pipefail
 
-packages=(qt6-base-dev libgtest-dev cmake ninja-build xvfb fonts-liberation ffmpeg clang-format)
+packages=(qt6-base-dev libgtest-dev cmake ninja-build xvfb fonts-liberation ffmpeg clang-format
+          desktop-file-utils)
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

@@ -1,6 +1,9 @@
 #include <array>
 
 #include <QApplication>
+#include <QIcon>
+#include <QSize>
+#include <QString>
 #include <QStyle>
 
 #include "app/res/resources.h"
@@ -24,7 +27,6 @@ struct IconSource {
 
 // The style's own pictures: they follow the desktop's theme and need no files.
 constexpr std::array kIcons{
-    IconSource{IDR_MAINFRAME, QStyle::SP_DriveHDIcon},
     IconSource{IDB_TB_NEW_FOLDER, QStyle::SP_FileDialogNewFolder},
     IconSource{IDB_TB_RENAME, QStyle::SP_FileDialogDetailedView},
     IconSource{IDB_TB_DELETE, QStyle::SP_TrashIcon},
@@ -40,10 +42,21 @@ constexpr std::array kIcons{
     IconSource{IDI_FILE_DEFAULT, QStyle::SP_FileIcon},
 };
 
+// The program's own picture, built in at the sizes the desktop's icon theme
+// carries, so the window, the task bar and the desktop entry show the same one.
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (const int size : {16, 32, 48, 64, 128, 256}) {
+        icon.addFile(QString(":/icons/tavrix-%1.png").arg(size), QSize(size, size));
+    }
+    return icon;
+}
+
 }  // namespace
 
 void RegisterResources() {
     platform::RegisterStrings(kStrings);
+    platform::RegisterIcon(IDR_MAINFRAME, ProgramIcon());
     const QStyle* style = QApplication::style();
     for (const IconSource& icon : kIcons) {
         platform::RegisterIcon(icon.id, style->standardIcon(icon.pixmap));

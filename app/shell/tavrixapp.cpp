@@ -55,6 +55,8 @@ std::string CTavrixApp::ProfileKey() {
 bool CTavrixApp::InitInstance(const QStringList& args) {
     res::RegisterResources();
     QApplication::setApplicationName(kAppTitle);
+    // Ties the windows to the installed desktop entry (tavrix.desktop) and its icon.
+    QApplication::setDesktopFileName("tavrix");
     LoadStdProfileSettings();
 
     // The one document type: this document, the main frame and its panes.

@@ -1,6 +1,10 @@
 // Start-up and shut-down of the application object.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QColor>
+#include <QIcon>
+#include <QImage>
 #include <QStringList>
 
 #include "app/shell/mainfrm.h"
@@ -43,6 +47,25 @@ TEST(ShellApp, RecentFilesKeepFourMostRecentFirst) {
         app.AddToRecentFileList(path);
     }
     EXPECT_EQ(app.GetRecentFiles(), (std::vector<std::string>{"c:\\B", "C:\\e", "C:\\d", "C:\\c"}));
+}
+
+// The icon is built into the program; a resource that was not linked in would
+// leave an empty icon without a word.
+TEST(ShellApp, WindowCarriesTheProgramIconOfTheDesktopEntry) {
+    ShellEnvironment env;
+    CTavrixApp app;
+    ASSERT_TRUE(app.InitInstance({}));
+    const QIcon icon = app.GetMainFrame()->windowIcon();
+    const QList<QSize> sizes = icon.availableSizes();
+    for (const int size : {16, 32, 48, 64, 128, 256}) {
+        EXPECT_TRUE(sizes.contains(QSize(size, size))) << size;
+    }
+    // The recorder's record light, red, in the lower left of the 256 picture.
+    const QImage image = icon.pixmap(QSize(256, 256)).toImage();
+    ASSERT_EQ(image.size(), QSize(256, 256));
+    EXPECT_EQ(image.pixelColor(72, 184), QColor(0xe0, 0x34, 0x2c));
+    EXPECT_EQ(QApplication::desktopFileName(), "tavrix");
+    app.ExitInstance();
 }
 
 TEST(ShellApp, MissingDocumentEndsStartUp) {
