@@ -22,6 +22,7 @@
 #include "core/names.h"
 #include "core/options.h"
 #include "core/recordingname.h"
+#include "device/imagerecord.h"
 #include "device/tavrixapi.h"
 #include "device/tavrixcalls.h"
 
@@ -218,6 +219,11 @@ int Info() {
         return Failed("info: cannot read the PVR's disk space" +
                       (error.empty() ? "" : ": " + error));
     }
+    ImageRecord image;
+    const LastImageEnd imageEnd = ReadLastImage(&image, &error, kListingBounds);
+    if (imageEnd == LastImageEnd::Failed) {
+        return Failed("info: cannot read the PVR's record of its last software image: " + error);
+    }
     std::printf("product:  %.20s\n", d.productName);
     std::printf("oem:      %.20s\n", d.oemName);
     std::printf("software: %x.%02x\n", d.stbVersion >> 8, d.stbVersion & 0xFF);
@@ -225,6 +231,14 @@ int Info() {
     std::printf("speed:    %s\n", d.speed != 0 ? "high (480 MHz)" : "full (12 MHz)");
     std::printf("free:     %" PRId64 " bytes\n", listing.space.freeBytes);
     std::printf("total:    %" PRId64 " bytes\n", listing.space.totalBytes);
+    if (imageEnd == LastImageEnd::Received) {
+        std::printf("image:    %s (kind %u), %" PRId64 " bytes, %s\n", ImageKindName(image.kind),
+                    static_cast<unsigned>(image.kind), image.size, image.name.c_str());
+    } else if (imageEnd == LastImageEnd::NoneReceived) {
+        std::printf("image:    none received\n");
+    } else {
+        std::printf("image:    unknown (%s)\n", error.c_str());
+    }
     return 0;
 }
 
@@ -397,7 +411,7 @@ const std::vector<Command>& Commands() {
         {"info",
          {},
          false,
-         "the PVR's identity and disk space",
+         "the PVR's identity, disk space and last software image",
          [](const auto&, bool) { return Info(); }},
         {"ls",
          {"PVRFOLDER"},
