@@ -1,9 +1,12 @@
 #include "device/tavrixcalls.h"
 
+#include <algorithm>
 #include <cstring>
 #include <thread>
 
 #include "core/names.h"
+#include "device/imagerecord.h"
+#include "device/listingrules.h"
 
 namespace {
 
@@ -69,4 +72,96 @@ ListingEnd ListFolder(const std::string& folder, FolderListing* out, const Listi
         TAVRIX_FindClose(0);
     }
     return end;
+}
+
+bool ReadPvrFile(const std::string& path, std::int64_t count, std::string* out) {
+    out->clear();
+    FileControlBlock fcb;
+    TransferItem item{};
+    if (count < 0 || !BuildFileControlBlock(&fcb, FCNTL_OPEN_DOWNLOAD, path) ||
+        !CopyPath(item.pvrPath, path)) {
+        return false;
+    }
+    if (!TAVRIX_FCntl(&fcb)) {
+        return false;
+    }
+    item.kind = TRANSFER_KIND_FILE;
+    item.direction = TRANSFER_DOWNLOAD;
+    item.chunkSize = static_cast<std::uint32_t>(std::min<std::int64_t>(count, 0x100000));
+    item.byteCount = count;
+    bool ok = TAVRIX_RequestDataTransfer(&item);
+    out->resize(static_cast<std::size_t>(count));
+    std::size_t got = 0;
+    // A device that keeps answering with nothing does not keep the caller.
+    int emptyAnswers = 0;
+    while (ok && got < out->size() && emptyAnswers < 3) {
+        const auto want =
+            static_cast<std::uint32_t>(std::min<std::size_t>(out->size() - got, 0x100000));
+        const int n = TAVRIX_BulkIN(out->data() + got, want, 0);
+        if (n <= 0) {
+            ++emptyAnswers;
+            continue;
+        }
+        // The device's count is not trusted past what was asked for.
+        got += std::min(static_cast<std::size_t>(n), static_cast<std::size_t>(want));
+    }
+    FileControlBlock close;
+    BuildFileControlBlock(&close, FCNTL_CLOSE, {});
+    TAVRIX_FCntl(&close);
+    ok = ok && got == out->size();
+    if (!ok) {
+        out->clear();
+    }
+    return ok;
+}
+
+LastImageEnd ReadLastImage(ImageRecord* out, std::string* error, const ListingBounds& bounds) {
+    error->clear();
+    FolderListing listing;
+    switch (ListFolder(kFirmwareFolder, &listing, bounds)) {
+        case ListingEnd::Listed:
+            break;
+        case ListingEnd::Failed:
+            // A PVR without the folder has received no image.
+            if (TAVRIX_DevicePresent()) {
+                return LastImageEnd::NoneReceived;
+            }
+            *error = "the PVR went away";
+            return LastImageEnd::Failed;
+        case ListingEnd::TooManyEntries:
+        case ListingEnd::TooSlow:
+            *error = std::string("the PVR's listing of ") + kFirmwareFolder + " broke its bounds";
+            return LastImageEnd::Failed;
+    }
+    SanitizeListing(kFirmwareFolder, static_cast<int>(listing.entries.size()),
+                    listing.entries.data());
+    const StbFindData* entry = nullptr;
+    for (const StbFindData& e : listing.entries) {
+        if (e.kind == STB_ENTRY_FILE && EqualsNoCase(FieldText(e.name), kImageRecordName)) {
+            entry = &e;
+            break;
+        }
+    }
+    if (entry == nullptr) {
+        return LastImageEnd::NoneReceived;
+    }
+    const std::string path = std::string(kFirmwareFolder) + kImageRecordName;
+    if (entry->size <= 0 || entry->size > static_cast<std::int64_t>(kMaxImageRecordSize)) {
+        *error = "the PVR lists " + path + " with " + std::to_string(entry->size) + " bytes";
+        return LastImageEnd::Unreadable;
+    }
+    std::string text;
+    if (!ReadPvrFile(path, entry->size, &text)) {
+        if (!TAVRIX_DevicePresent()) {
+            *error = "the PVR went away";
+            return LastImageEnd::Failed;
+        }
+        *error = "cannot read " + path;
+        return LastImageEnd::Unreadable;
+    }
+    if (!ParseImageRecord(text, out)) {
+        *error = path + " is not a sound record";
+        return LastImageEnd::Unreadable;
+    }
+    return LastImageEnd::Received;
 }

@@ -44,3 +44,21 @@ enum class ListingEnd {
 // entries have come. Only a Listed end leaves a complete listing in *out.
 ListingEnd ListFolder(const std::string& folder, FolderListing* out,
                       const ListingBounds& bounds = {});
+
+// Reads the first count bytes of a PVR file into *out: opens it for download,
+// requests the stream, takes the bytes with TAVRIX_BulkIN and closes the file
+// again. False unless every byte came.
+bool ReadPvrFile(const std::string& path, std::int64_t count, std::string* out);
+
+struct ImageRecord;
+
+enum class LastImageEnd {
+    Received,      // the PVR's record of the last image it received is in *out
+    NoneReceived,  // the PVR keeps no such record: no image has come yet
+    Unreadable,    // a record is there but could not be read, or is not sound
+    Failed,        // the PVR went away, or its listing broke a bound
+};
+
+// What the PVR says about the last software image it received (its record in
+// the Firmware folder). *error names the trouble of an Unreadable or a Failed end.
+LastImageEnd ReadLastImage(ImageRecord* out, std::string* error, const ListingBounds& bounds = {});

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +15,7 @@
 
 #include "core/names.h"
 #include "core/recordingname.h"
+#include "device/imagerecord.h"
 
 namespace pvrd {
 
@@ -446,10 +448,38 @@ bool CPvrDisk::FileSize(std::string_view path, std::int64_t* size) const {
     return true;
 }
 
+bool CPvrDisk::WriteWhole(std::string_view path, std::string_view content) const {
+    Location where;
+    if (!Resolve(path, &where) || where.isRoot || where.isFolder) {
+        return false;
+    }
+    // Sessions run side by side: each write gets a scratch name of its own.
+    static std::atomic<unsigned> s_writes{0};
+    const std::filesystem::path scratch =
+        where.folder / ("." + where.name + "." + std::to_string(::getpid()) + "-" +
+                        std::to_string(++s_writes) + ".new");
+    bool ok = false;
+    if (const std::unique_ptr<CDiskFile> file = CDiskFile::OpenPlain(scratch, true, true)) {
+        ok = file->Append(content.data(), content.size()) ==
+             static_cast<std::int64_t>(content.size());
+    }
+    ok = ok && std::rename(scratch.c_str(), where.Host().c_str()) == 0;
+    if (!ok) {
+        ::unlink(scratch.c_str());
+    }
+    return ok;
+}
+
 bool CPvrDisk::IsFirmwarePath(std::string_view path) {
     std::vector<std::string> components;
     return SplitPvrPath(path, &components) && components.size() == 2 &&
            EqualsNoCase(components[0], "Firmware");
+}
+
+bool CPvrDisk::IsImageRecordPath(std::string_view path) {
+    std::vector<std::string> components;
+    return IsFirmwarePath(path) && SplitPvrPath(path, &components) &&
+           EqualsNoCase(components[1], kImageRecordName);
 }
 
 }  // namespace pvrd

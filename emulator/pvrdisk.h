@@ -58,9 +58,15 @@ public:
     std::unique_ptr<CDiskFile> Create(std::string_view path) const;
     // Size of an existing plain file (for a recording's .AVF).
     bool FileSize(std::string_view path, std::int64_t* size) const;
+    // Puts a plain file with this content in place in one step: a reader sees
+    // the old content or the new, never a part.
+    bool WriteWhole(std::string_view path, std::string_view content) const;
 
     // True when the path names a file in C:\PVR\Firmware\.
     static bool IsFirmwarePath(std::string_view path);
+    // True when the path names the PVR's record of the last software image,
+    // which only the PVR writes.
+    static bool IsImageRecordPath(std::string_view path);
 
     const std::filesystem::path& Root() const { return m_root; }
 

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "core/names.h"
+#include "device/imagerecord.h"
 #include "emulator/pvrdisk.h"
 #include "emulator/pvrserver.h"
 
@@ -61,19 +62,6 @@ bool FieldText(const char* field, std::size_t size, std::string* out) {
     }
     out->assign(field, length);
     return length > 0;
-}
-
-const char* ImageKindName(std::uint8_t kind) {
-    switch (kind) {
-        case TRANSFER_KIND_FIRMWARE:
-            return "firmware";
-        case TRANSFER_KIND_BOOT_LOADER:
-            return "boot loader";
-        case TRANSFER_KIND_DATABASE:
-            return "database";
-        default:
-            return "file";
-    }
 }
 
 }  // namespace
@@ -366,6 +354,10 @@ std::int32_t CPvrSession::FCntl() {
         case FCNTL_OPEN_UPLOAD:
         case FCNTL_OPEN_DOWNLOAD: {
             CloseFile();
+            if (fcb.command != FCNTL_OPEN_DOWNLOAD && CPvrDisk::IsImageRecordPath(path)) {
+                m_server.Log("refused to let a host write " + path + ": only the PVR writes it");
+                return 0;
+            }
             // Two writers of one file would leave it matching neither; the
             // claim comes first, as creating empties the file.
             std::unique_ptr<CPvrServer::CWriteClaim> claim;
@@ -396,6 +388,10 @@ std::int32_t CPvrSession::FCntl() {
         case FCNTL_RENAME:
             if (!FieldText(fcb.secondPath, sizeof fcb.secondPath, &second)) {
                 m_server.Log("refused a path that does not fit its field");
+                return 0;
+            }
+            if (CPvrDisk::IsImageRecordPath(second)) {
+                m_server.Log("refused to let a host write " + second + ": only the PVR writes it");
                 return 0;
             }
             return disk.Rename(path, second) ? 1 : 0;
@@ -617,9 +613,14 @@ std::int32_t CPvrSession::Completion() {
         return 0;
     }
     if (m_item.kind != TRANSFER_KIND_FILE) {
+        // The image stays where it came; the record says which one came last.
+        const ImageRecord record{m_item.kind, m_file->Size(), LastComponent(m_path)};
         m_server.Log(std::string("software image received: ") + m_path + " (" +
-                     ImageKindName(m_item.kind) + ", " + std::to_string(m_file->Size()) +
-                     " bytes)");
+                     ImageKindName(m_item.kind) + ", " + std::to_string(record.size) + " bytes)");
+        if (!m_server.Disk().WriteWhole(std::string(kFirmwareFolder) + kImageRecordName,
+                                        FormatImageRecord(record))) {
+            m_server.Log(std::string("cannot write ") + kImageRecordName);
+        }
     }
     return 1;
 }

@@ -25,6 +25,7 @@
 #include "core/options.h"
 #include "core/printable.h"
 #include "core/recordingname.h"
+#include "device/imagerecord.h"
 #include "device/tavrixapi.h"
 #include "device/tavrixcalls.h"
 #include "platform/pcfs.h"
@@ -146,6 +147,11 @@ int Info() {
         return Failed("info: cannot read the PVR's disk space" +
                       (error.empty() ? "" : ": " + error));
     }
+    ImageRecord image;
+    const LastImageEnd imageEnd = ReadLastImage(&image, &error, kListingBounds);
+    if (imageEnd == LastImageEnd::Failed) {
+        return Failed("info: cannot read the PVR's record of its last software image: " + error);
+    }
     std::printf("product:  %s\n", EscapeUnprintable(FieldText(d.productName)).c_str());
     std::printf("oem:      %s\n", EscapeUnprintable(FieldText(d.oemName)).c_str());
     std::printf("software: %x.%02x\n", d.stbVersion >> 8, d.stbVersion & 0xFF);
@@ -153,6 +159,14 @@ int Info() {
     std::printf("speed:    %s\n", d.speed != 0 ? "high (480 MHz)" : "full (12 MHz)");
     std::printf("free:     %" PRId64 " bytes\n", listing.space.freeBytes);
     std::printf("total:    %" PRId64 " bytes\n", listing.space.totalBytes);
+    if (imageEnd == LastImageEnd::Received) {
+        std::printf("image:    %s (kind %u), %" PRId64 " bytes, %s\n", ImageKindName(image.kind),
+                    static_cast<unsigned>(image.kind), image.size, image.name.c_str());
+    } else if (imageEnd == LastImageEnd::NoneReceived) {
+        std::printf("image:    none received\n");
+    } else {
+        std::printf("image:    unknown (%s)\n", error.c_str());
+    }
     return 0;
 }
 
@@ -372,7 +386,7 @@ const std::vector<Command>& Commands() {
         {"info",
          {},
          false,
-         "the PVR's identity and disk space",
+         "the PVR's identity, disk space and last software image",
          [](const auto&, bool) { return Info(); }},
         {"ls",
          {"PVRFOLDER"},

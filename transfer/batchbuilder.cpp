@@ -1,7 +1,12 @@
 #include "transfer/batchbuilder.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
 #include "core/names.h"
 #include "core/recordingname.h"
+#include "device/imagerecord.h"
 #include "platform/pcfs.h"
 #include "platform/trace.h"
 
@@ -226,4 +231,95 @@ std::string UploadExistsText(const std::string& name) {
 
 std::string DownloadExistsText(const std::string& name) {
     return name + " is already exist.\nSelect button to overwrite existing file or resume.";
+}
+
+namespace {
+
+bool IsImageKind(int kind) {
+    return kind == TRANSFER_KIND_FIRMWARE || kind == TRANSFER_KIND_BOOT_LOADER ||
+           kind == TRANSFER_KIND_DATABASE;
+}
+
+}  // namespace
+
+UpgradeImage CheckUpgradeImage(const std::string& imagePath, std::int64_t* size) {
+    *size = 0;
+    if (imagePath.empty()) {
+        return UpgradeImage::NoPath;
+    }
+    const std::size_t cut = imagePath.rfind('\\');
+    std::vector<platform::FindEntry> entries;
+    if (cut == std::string::npos || !platform::FindFiles(imagePath, entries) || entries.empty()) {
+        return UpgradeImage::Missing;
+    }
+    // A pattern finds files under other names; only the file the path itself
+    // names is the image the user chose.
+    const std::string folder = imagePath.substr(0, cut + 1);
+    const auto named = std::find_if(entries.begin(), entries.end(), [&](const auto& entry) {
+        return EqualsNoCase(folder + entry.name, imagePath);
+    });
+    if (named == entries.end() || named->isFolder) {
+        return UpgradeImage::NotOneFile;
+    }
+    if (named->size == 0) {
+        return UpgradeImage::Empty;
+    }
+    if (named->size > static_cast<std::uint64_t>(INT64_MAX)) {
+        return UpgradeImage::Unreadable;
+    }
+    platform::PcFile file;
+    if (!file.Open(imagePath, platform::PcFile::Mode::Read)) {
+        return UpgradeImage::Unreadable;
+    }
+    *size = static_cast<std::int64_t>(named->size);
+    return UpgradeImage::Ready;
+}
+
+UpgradeImage BuildUpgradeBatch(const std::string& imagePath, int kind, TransferBatch& batch) {
+    batch.Reset();
+    if (!IsImageKind(kind)) {
+        return UpgradeImage::NoKind;
+    }
+    std::int64_t size = 0;
+    const UpgradeImage check = CheckUpgradeImage(imagePath, &size);
+    if (check != UpgradeImage::Ready) {
+        return check;
+    }
+    const std::string pvrPath = kFirmwareFolder + imagePath.substr(imagePath.rfind('\\') + 1);
+    TransferItem item{};
+    if (!CopyPath(item.pvrPath, pvrPath) || !FitsPcPath(imagePath)) {
+        return UpgradeImage::TooLong;
+    }
+    item.kind = static_cast<std::uint8_t>(kind);
+    item.direction = TRANSFER_UPLOAD;
+    item.chunkSize = kFullSpeedChunk;
+    item.offset = 0;
+    item.byteCount = size;
+    batch.items[0] = item;
+    batch.pcPaths[0] = imagePath;
+    batch.itemCount = 1;
+    return UpgradeImage::Ready;
+}
+
+std::string UpgradeImageText(UpgradeImage why, const std::string& imagePath) {
+    switch (why) {
+        case UpgradeImage::Ready:
+            break;
+        case UpgradeImage::NoKind:
+            return "Please select the kind of the software file: Firmware, Boot Loader or "
+                   "Database.";
+        case UpgradeImage::NoPath:
+            return "Please choose the software file to upgrade.";
+        case UpgradeImage::Missing:
+            return "The software file cannot be found:\n" + imagePath;
+        case UpgradeImage::NotOneFile:
+            return "The path does not name one software file:\n" + imagePath;
+        case UpgradeImage::Empty:
+            return "The software file is empty:\n" + imagePath;
+        case UpgradeImage::Unreadable:
+            return "The software file cannot be read:\n" + imagePath;
+        case UpgradeImage::TooLong:
+            return "The software file's name or path is too long:\n" + imagePath;
+    }
+    return {};
 }

@@ -63,3 +63,31 @@ BuildOutcome BuildDownloadBatch(const BatchSource& source, TransferBatch& batch)
 // The prompt texts the commands show for a file that exists at the destination.
 std::string UploadExistsText(const std::string& name);
 std::string DownloadExistsText(const std::string& name);
+
+// ---- Software upgrade ----------------------------------------------------------------------
+
+// Whether a software image can be sent, and if not, why.
+enum class UpgradeImage {
+    Ready,
+    NoKind,      // no image kind was chosen: firmware, boot loader or database
+    NoPath,      // no image file was named
+    Missing,     // nothing is found under the path
+    NotOneFile,  // the path names a folder, or a file under another name (wildcards)
+    Empty,       // the file holds no bytes
+    Unreadable,  // the file cannot be opened for reading
+    TooLong,     // its name does not fit the PVR's path field, or its path the batch's
+};
+
+// Looks the image file up as the PC names it: found, a plain file, under
+// exactly this path (case aside), with bytes to send and readable. *size gets
+// its full 64-bit length.
+UpgradeImage CheckUpgradeImage(const std::string& imagePath, std::int64_t* size);
+
+// The one-item batch of a software upgrade: the image goes to the Firmware
+// folder under its own name (the text after the last "\" of its path), as the
+// given kind (TRANSFER_KIND_FIRMWARE, _BOOT_LOADER or _DATABASE), whole, in
+// 1 MiB chunks whatever the USB speed. The batch is left empty unless Ready.
+UpgradeImage BuildUpgradeBatch(const std::string& imagePath, int kind, TransferBatch& batch);
+
+// What the user is told for an image that cannot be sent (empty for Ready).
+std::string UpgradeImageText(UpgradeImage why, const std::string& imagePath);

@@ -157,6 +157,36 @@ constexpr std::array kPvrInfoControls{
 constexpr platform::DialogTemplate kPvrInfo{IDD_PVRINFO, "PVR informations", "Arial", 10, 220, 207,
                                             kModalStyle, kPvrInfoControls};
 
+// The software update: who the PVR is, and which image to send it as what.
+constexpr std::array kUpgradeSoftwareControls{
+    ControlTemplate(ControlKind::GroupBox, -1, "System Information", 7, 4, 216, 62),
+    ControlTemplate(ControlKind::Static, -1, "Product", 14, 17, 60, 8),
+    ControlTemplate(ControlKind::Edit, IDC_UPGRADE_PRODUCT, "", 78, 15, 138, 12,
+                    cs::ReadOnly | cs::Border | cs::AutoHScroll),
+    ControlTemplate(ControlKind::Static, -1, "Platform Version", 14, 32, 60, 8),
+    ControlTemplate(ControlKind::Edit, IDC_UPGRADE_PLATFORM, "", 78, 30, 138, 12,
+                    cs::ReadOnly | cs::Border | cs::Center),
+    ControlTemplate(ControlKind::Static, -1, "Software Version", 14, 47, 60, 8),
+    ControlTemplate(ControlKind::Edit, IDC_UPGRADE_SW_VERSION, "", 78, 45, 138, 12,
+                    cs::ReadOnly | cs::Border | cs::Center),
+    ControlTemplate(ControlKind::GroupBox, -1, "Software file to upgrade", 7, 70, 216, 52),
+    ControlTemplate(ControlKind::Edit, IDC_UPGRADE_PATH, "", 14, 83, 148, 12,
+                    cs::Border | cs::AutoHScroll),
+    ControlTemplate(ControlKind::PushButton, IDC_UPGRADE_BROWSE, "&Browser", 168, 82, 48, 14),
+    ControlTemplate(ControlKind::RadioButton, IDC_UPGRADE_FIRMWARE, "Firmware", 14, 104, 60, 10,
+                    cs::Group),
+    ControlTemplate(ControlKind::RadioButton, IDC_UPGRADE_BOOT_LOADER, "Boot Loader", 80, 104, 64,
+                    10),
+    ControlTemplate(ControlKind::RadioButton, IDC_UPGRADE_DATABASE, "Database", 150, 104, 60, 10),
+    ControlTemplate(ControlKind::PushButton, IDC_UPGRADE_START, "&Start", 55, 130, 50, 14,
+                    cs::Group),
+    ControlTemplate(ControlKind::PushButton, IDC_UPGRADE_EXIT, "&Exit", 125, 130, 50, 14),
+};
+
+constexpr platform::DialogTemplate kUpgradeSoftware{
+    IDD_UPGRADESOFTWARE, "Software Update",       "Arial", 10, 230, 151,
+    kModalStyle,         kUpgradeSoftwareControls};
+
 // The conversion dialog: a caption but no close box; Exit (the cancel id) is
 // the way out, and only while nothing is converting.
 constexpr std::array kConvertAviControls{
@@ -207,6 +237,10 @@ const platform::DialogTemplate& NewFolderDialog() {
 
 const platform::DialogTemplate& RenameDialog() {
     return kRename;
+}
+
+const platform::DialogTemplate& UpgradeDialog() {
+    return kUpgradeSoftware;
 }
 
 const platform::DialogTemplate& PvrInfoDialog() {

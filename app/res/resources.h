@@ -14,6 +14,7 @@ const platform::DialogTemplate& TransferDialog();      // 141
 const platform::DialogTemplate& XferModeDialog();      // 145
 const platform::DialogTemplate& NewFolderDialog();     // 142
 const platform::DialogTemplate& RenameDialog();        // 144
+const platform::DialogTemplate& UpgradeDialog();       // 152
 const platform::DialogTemplate& ConvertAviDialog();    // 158
 const platform::DialogTemplate& OnRefreshDialog();     // 159
 const platform::DialogTemplate& PvrInfoDialog();       // 160

@@ -21,6 +21,7 @@
 #include "app/dialogs/newfolderdlg.h"
 #include "app/dialogs/pvrinfodlg.h"
 #include "app/dialogs/renamedlg.h"
+#include "app/dialogs/upgradesoftwaredlg.h"
 #include "app/pc/hostfilelistview.h"
 #include "app/pc/hosttreeview.h"
 #include "app/pvr/stbfilelistview.h"
@@ -845,6 +846,17 @@ void CMainFrame::OnUpgradeSoftware() {
     if (!CheckDevicePresent()) {
         return;
     }
+    // Said before the user picks an image rather than after: the running
+    // worker is never stopped for an upgrade.
+    if (!m_transfers->CheckIdle()) {
+        return;
+    }
+    CUpgradeSoftwareDlg dialog(this);
+    dialog.SetDeviceDescriptor(m_deviceDescriptor);
+    if (dialog.DoModal() != IDOK) {
+        return;
+    }
+    m_transfers->StartUpgrade(dialog.GetImagePath(), dialog.GetImageKind());
 }
 
 void CMainFrame::OnAppAbout() {

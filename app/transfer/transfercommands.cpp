@@ -86,23 +86,49 @@ void CTransferCommands::ShowDialog() {
     m_report->SetDialog(m_dialog->GetSafeHwnd());
 }
 
-bool CTransferCommands::Start(bool upload, platform::ThreadPriority priority) {
+void CTransferCommands::Enable(Disables what, bool enable) {
+    if (what == Disables::UserInterface) {
+        m_frame.EnableUserInterface(enable);
+        return;
+    }
+    for (QWidget* tree : {static_cast<QWidget*>(m_frame.GetHostTreeView()),
+                          static_cast<QWidget*>(m_frame.GetSTBTreeView())}) {
+        if (tree != nullptr) {
+            tree->setEnabled(enable);
+        }
+    }
+}
+
+bool CTransferCommands::Start(bool upload, platform::ThreadPriority priority, Disables disables) {
     ShowDialog();
     m_frame.SetTransferBatchHead(&m_engine->Batch().items[0]);
-    m_frame.EnableUserInterface(false);
+    Enable(disables, false);
     const bool started = upload ? m_engine->StartUpload(m_frame.GetDeviceDescriptor().speed,
                                                         m_report.get(), priority)
                                 : m_engine->StartDownload(m_report.get());
     if (!started) {
         AppMessageBox(m_frame.GetSafeHwnd(), "Can't start to transfer....", MB_ICONSTOP);
         m_dialog->DestroyWindow();
-        m_frame.EnableUserInterface(true);
+        Enable(disables, true);
     }
     return started;
 }
 
-bool CTransferCommands::StartUploadBatch(platform::ThreadPriority priority) {
-    return CheckIdle() && Start(true, priority);
+bool CTransferCommands::StartUploadBatch(platform::ThreadPriority priority, Disables disables) {
+    return CheckIdle() && Start(true, priority, disables);
+}
+
+bool CTransferCommands::StartUpgrade(const std::string& imagePath, int kind) {
+    // The running worker's batch is its own until it ends.
+    if (!CheckIdle()) {
+        return false;
+    }
+    const UpgradeImage image = BuildUpgradeBatch(imagePath, kind, m_engine->Batch());
+    if (image != UpgradeImage::Ready) {
+        AppMessageBox(m_frame.GetSafeHwnd(), UpgradeImageText(image, imagePath), MB_ICONSTOP);
+        return false;
+    }
+    return StartUploadBatch(platform::ThreadPriority::Normal, Disables::Trees);
 }
 
 BatchSource CTransferCommands::PaneSource() {
@@ -140,7 +166,7 @@ void CTransferCommands::OnUpload() {
         return pvrList->FindByName(name, size);
     };
     if (BuildUploadBatch(source, m_engine->Batch()) == BuildOutcome::Ready) {
-        Start(true, platform::ThreadPriority::Highest);
+        Start(true, platform::ThreadPriority::Highest, Disables::UserInterface);
     }
 }
 
@@ -158,6 +184,6 @@ void CTransferCommands::OnDownload() {
         return pvrTree->GetNextSelected(selected.name, &selected.size);
     };
     if (BuildDownloadBatch(source, m_engine->Batch()) == BuildOutcome::Ready) {
-        Start(false, platform::ThreadPriority::Normal);
+        Start(false, platform::ThreadPriority::Normal, Disables::UserInterface);
     }
 }

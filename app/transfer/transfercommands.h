@@ -1,8 +1,9 @@
 // The main window's transfer commands: upload the PC file list's selection into
 // the PVR tree's folder, download the PVR file list's selection into the PC
-// tree's folder. Each builds the batch, shows the progress window, disables the
-// user interface and starts the worker; the end of the batch comes back to the
-// main window through the progress window.
+// tree's folder, and send a software image to the PVR (the upgrade). Each builds
+// the batch, shows the progress window, disables the user interface (the
+// upgrade: only the two trees) and starts the worker; the end of the batch comes
+// back to the main window through the progress window.
 #pragma once
 
 #include <memory>
@@ -22,12 +23,21 @@ public:
     CTransferCommands(const CTransferCommands&) = delete;
     CTransferCommands& operator=(const CTransferCommands&) = delete;
 
+    // What a batch disables while its worker runs: the whole user interface,
+    // or only the two folder trees (a software upgrade, which leaves the file
+    // lists, the toolbar and the menus to the user).
+    enum class Disables { UserInterface, Trees };
+
     void OnUpload();
     void OnDownload();
     // Runs the batch already in the engine through the upload worker at the
-    // given priority (the software upgrade's way in). False, after telling the
-    // user, when it could not start.
-    bool StartUploadBatch(platform::ThreadPriority priority);
+    // given priority. False, after telling the user, when it could not start.
+    bool StartUploadBatch(platform::ThreadPriority priority,
+                          Disables disables = Disables::UserInterface);
+    // Sends a software image of the given kind to the PVR's Firmware folder as a
+    // one-item batch at normal priority, with only the trees disabled. False,
+    // after telling the user, when the image cannot go or a worker still runs.
+    bool StartUpgrade(const std::string& imagePath, int kind);
 
     // False, after telling the user, while a worker is still running.
     bool CheckIdle();
@@ -41,7 +51,8 @@ private:
 
     // The progress window, made once and given a window for every batch.
     void ShowDialog();
-    bool Start(bool upload, platform::ThreadPriority priority);
+    bool Start(bool upload, platform::ThreadPriority priority, Disables disables);
+    void Enable(Disables what, bool enable);
     // Asks the overwrite/resume question.
     static int Ask(const std::string& text);
     // What both commands take from the panes: the two current folders, the

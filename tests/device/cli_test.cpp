@@ -90,6 +90,27 @@ TEST_F(CliTest, CommandsAndExitStatus) {
     EXPECT_NE(out.find("\n  mv OLDPATH NEWPATH  "), std::string::npos) << out;
 }
 
+TEST_F(CliTest, InfoShowsTheLastSoftwareImageReceived) {
+    StartAndAttach();
+    std::string out;
+    EXPECT_EQ(Run({"info"}, &out), 0);
+    EXPECT_NE(out.find("\ntotal:    "), std::string::npos) << out;
+    EXPECT_NE(out.find(" bytes\nimage:    none received\n"), std::string::npos) << out;
+
+    ASSERT_TRUE(Upload("C:\\PVR\\Firmware\\db.mem", Bytes(5000), 0, TRANSFER_KIND_DATABASE));
+    EXPECT_EQ(Run({"info"}, &out), 0);
+    EXPECT_NE(out.find("\nimage:    database (kind 2), 5000 bytes, db.mem\n"), std::string::npos)
+        << out;
+
+    // A record that cannot be trusted is named as such; the rest of info stands.
+    PutHost("Firmware/LASTIMG.TXT", "kind=9\nsize=1\nname=x\n");
+    EXPECT_EQ(Run({"info"}, &out), 0);
+    EXPECT_NE(out.find("\nimage:    unknown (C:\\PVR\\Firmware\\LASTIMG.TXT is not a sound "
+                       "record)\n"),
+              std::string::npos)
+        << out;
+}
+
 TEST_F(CliTest, ResumeContinuesBothWays) {
     const std::string data = Bytes(3 << 20, 11);
     PutHost("AV/clip.ts", data);

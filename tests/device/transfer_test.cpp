@@ -1,4 +1,6 @@
 // Streams in and out, from an offset, for files and recordings.
+#include "device/imagerecord.h"
+#include "device/tavrixcalls.h"
 #include "support/pvrfixture.h"
 
 namespace {
@@ -103,6 +105,91 @@ TEST_F(TransferTest, SoftwareImagesGoToTheFirmwareFolderAndAreLogged) {
     const TransferItem astray =
         Item("C:\\PVR\\AV\\main.mem", TRANSFER_UPLOAD, 0, 10, TRANSFER_KIND_FIRMWARE);
     EXPECT_FALSE(TAVRIX_RequestDataTransfer(&astray)) << "an image belongs in Firmware";
+}
+
+// The PVR keeps a record of the last image it received, which anyone attached
+// later can read, and which no host can forge or spoil.
+TEST_F(TransferTest, ThePvrRecordsTheLastImageItReceived) {
+    StartAndAttach();
+    ImageRecord record;
+    std::string error;
+    EXPECT_EQ(ReadLastImage(&record, &error), LastImageEnd::NoneReceived);
+
+    ASSERT_TRUE(Upload("C:\\PVR\\Firmware\\main.mem", Bytes(70000), 0, TRANSFER_KIND_BOOT_LOADER));
+    EXPECT_EQ(GetHost("Firmware/LASTIMG.TXT"), "kind=1\nsize=70000\nname=main.mem\n");
+    ASSERT_EQ(ReadLastImage(&record, &error), LastImageEnd::Received) << error;
+    EXPECT_EQ(record.kind, TRANSFER_KIND_BOOT_LOADER);
+    EXPECT_EQ(record.size, 70000);
+    EXPECT_EQ(record.name, "main.mem");
+    EXPECT_EQ(GetHost("Firmware/main.mem"), Bytes(70000)) << "the image stays where it came";
+
+    // An ordinary file, and an image that never arrived whole, leave the record as it is.
+    ASSERT_TRUE(Upload("C:\\PVR\\Firmware\\notes.txt", "notes"));
+    ASSERT_TRUE(Fcntl(FCNTL_CREATE, "C:\\PVR\\Firmware\\db.mem"));
+    const TransferItem cut =
+        Item("C:\\PVR\\Firmware\\db.mem", TRANSFER_UPLOAD, 0, 100, TRANSFER_KIND_DATABASE);
+    ASSERT_TRUE(TAVRIX_RequestDataTransfer(&cut));
+    EXPECT_EQ(TAVRIX_BulkOUT(Bytes(50).data(), 50, 1000), 50);
+    EXPECT_EQ(TAVRIX_RequestDataCompletion(), 0);
+    EXPECT_TRUE(Fcntl(FCNTL_CLOSE, ""));
+    ASSERT_EQ(ReadLastImage(&record, &error), LastImageEnd::Received) << error;
+    EXPECT_EQ(record.name, "main.mem");
+
+    // Hosts read the record but never write it, under any case of its name.
+    EXPECT_FALSE(Upload("C:\\PVR\\Firmware\\lastimg.txt", "kind=0\nsize=1\nname=x\n"));
+    EXPECT_FALSE(Fcntl(FCNTL_OPEN_UPLOAD, "C:\\PVR\\Firmware\\LASTIMG.TXT"));
+    EXPECT_FALSE(
+        Fcntl(FCNTL_RENAME, "C:\\PVR\\Firmware\\notes.txt", "C:\\PVR\\Firmware\\LastImg.txt"));
+    EXPECT_EQ(GetHost("Firmware/LASTIMG.TXT"), "kind=1\nsize=70000\nname=main.mem\n");
+
+    // The next image takes the record over.
+    ASSERT_TRUE(Upload("C:\\PVR\\Firmware\\new.mem", Bytes(3), 0, TRANSFER_KIND_FIRMWARE));
+    ASSERT_EQ(ReadLastImage(&record, &error), LastImageEnd::Received) << error;
+    EXPECT_EQ(record.kind, TRANSFER_KIND_FIRMWARE);
+    EXPECT_EQ(record.size, 3);
+    EXPECT_EQ(record.name, "new.mem");
+
+    // A record that is not sound is reported as such, never read as an image.
+    PutHost("Firmware/LASTIMG.TXT", "kind=7\nsize=3\nname=new.mem\n");
+    EXPECT_EQ(ReadLastImage(&record, &error), LastImageEnd::Unreadable);
+    EXPECT_EQ(error, "C:\\PVR\\Firmware\\LASTIMG.TXT is not a sound record");
+    PutHost("Firmware/LASTIMG.TXT", std::string(5000, 'x'));
+    EXPECT_EQ(ReadLastImage(&record, &error), LastImageEnd::Unreadable);
+    EXPECT_EQ(error, "the PVR lists C:\\PVR\\Firmware\\LASTIMG.TXT with 5000 bytes");
+}
+
+TEST(ImageRecordText, OnlyASoundRecordIsRead) {
+    const ImageRecord sound{TRANSFER_KIND_DATABASE, 123456789012, "db 2.mem"};
+    ImageRecord read;
+    ASSERT_TRUE(ParseImageRecord(FormatImageRecord(sound), &read));
+    EXPECT_EQ(read.kind, sound.kind);
+    EXPECT_EQ(read.size, sound.size);
+    EXPECT_EQ(read.name, sound.name);
+
+    struct Case {
+        const char* what;
+        std::string text;
+        bool sound;
+    };
+    const Case cases[] = {
+        {"line ends of either kind, fields in any order, unknown keys",
+         "name=a.mem\r\nfuture=1\r\nsize=0\r\nkind=0\r\n", true},
+        {"cut short: the last line has no end", "kind=0\nsize=10\nname=a.me", false},
+        {"cut short at a line end", "kind=0\nsize=10\n", false},
+        {"a field twice", "kind=0\nkind=1\nsize=1\nname=a\n", false},
+        {"not an image kind", "kind=4\nsize=1\nname=a\n", false},
+        {"a kind written otherwise", "kind=+1\nsize=1\nname=a\n", false},
+        {"a negative size", "kind=0\nsize=-1\nname=a\n", false},
+        {"a size past 64 bits", "kind=0\nsize=9223372036854775808\nname=a\n", false},
+        {"a size with more behind it", "kind=0\nsize=12 bytes\nname=a\n", false},
+        {"a name leaving the folder", "kind=0\nsize=1\nname=..\\x\n", false},
+        {"a name with a control character", "kind=0\nsize=1\nname=a\x1b[2J\n", false},
+        {"a line without a key", "kind=0\nsize=1\nname=a\njunk\n", false},
+        {"too long", "kind=0\nsize=1\nname=a\n" + std::string(2000, '\n'), false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ParseImageRecord(c.text, &read), c.sound) << c.what;
+    }
 }
 
 TEST_F(TransferTest, StreamMustMatchTheOpenFile) {

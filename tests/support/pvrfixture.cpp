@@ -192,12 +192,13 @@ std::string PvrTest::Download(const std::string& path, std::int64_t offset, std:
     return data;
 }
 
-bool PvrTest::Upload(const std::string& path, const std::string& data, std::int64_t offset) {
+bool PvrTest::Upload(const std::string& path, const std::string& data, std::int64_t offset,
+                     std::uint8_t kind) {
     if (!Fcntl(offset > 0 ? FCNTL_OPEN_UPLOAD : FCNTL_CREATE, path, "", offset)) {
         return false;
     }
     const std::int64_t count = static_cast<std::int64_t>(data.size()) - offset;
-    const TransferItem item = Item(path, TRANSFER_UPLOAD, offset, count);
+    const TransferItem item = Item(path, TRANSFER_UPLOAD, offset, count, kind);
     bool ok = TAVRIX_RequestDataTransfer(&item);
     for (std::int64_t sent = 0; ok && sent < count;) {
         const auto size = static_cast<std::uint32_t>(std::min<std::int64_t>(1 << 20, count - sent));

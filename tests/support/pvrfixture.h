@@ -51,9 +51,10 @@ protected:
     // Reads count bytes from offset; *moved: how many came.
     static std::string Download(const std::string& path, std::int64_t offset, std::int64_t count,
                                 std::int64_t* moved = nullptr);
-    // Sends data to the PVR file from offset (0: created anew); true when the
-    // device confirmed it.
-    static bool Upload(const std::string& path, const std::string& data, std::int64_t offset = 0);
+    // Sends data to the PVR file from offset (0: created anew) as an item of the
+    // given kind; true when the device confirmed it.
+    static bool Upload(const std::string& path, const std::string& data, std::int64_t offset = 0,
+                       std::uint8_t kind = TRANSFER_KIND_FILE);
     static TransferItem Item(const std::string& path, std::uint8_t direction, std::int64_t offset,
                              std::int64_t count, std::uint8_t kind = TRANSFER_KIND_FILE);
     static std::string Bytes(std::size_t size, unsigned seed = 1);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -266,4 +269,104 @@ TEST_F(BatchBuilder, ANameThatWouldLeaveTheFolderIsRefusedWithAMessage) {
               BuildOutcome::Empty);
     ASSERT_EQ(m_told.size(), 1u);
     EXPECT_EQ(m_told[0], "\"" + longName + "\" was not transferred: its path is too long.");
+}
+
+// ---- Software upgrade ----------------------------------------------------------------------
+
+namespace {
+
+void MakeD(const PrivateDrives& drives, const std::string& relative, const std::string& data) {
+    const std::filesystem::path path = drives.D() + "/" + relative;
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << data;
+}
+
+}  // namespace
+
+TEST_F(BatchBuilder, AnUpgradeSendsTheWholeImageToTheFirmwareFolderAsItsKind) {
+    const std::string image = Bytes(2 * kMiB + 5, 31);
+    MakeD(m_drives, "img/main.mem", image);
+    TransferBatch& batch = m_engine.Batch();
+    ASSERT_EQ(BuildUpgradeBatch("D:\\img\\main.mem", TRANSFER_KIND_FIRMWARE, batch),
+              UpgradeImage::Ready);
+    ASSERT_EQ(batch.itemCount, 1);
+    const TransferItem& item = batch.items[0];
+    EXPECT_EQ(item.kind, TRANSFER_KIND_FIRMWARE);
+    EXPECT_EQ(item.direction, TRANSFER_UPLOAD);
+    EXPECT_EQ(PvrPathOf(item), "C:\\PVR\\Firmware\\main.mem");
+    EXPECT_EQ(batch.pcPaths[0], "D:\\img\\main.mem");
+    // 1 MiB whatever the speed: this PVR is on high-speed USB.
+    EXPECT_EQ(item.chunkSize, 0x100000u);
+    EXPECT_EQ(item.offset, 0);
+    EXPECT_EQ(item.byteCount, static_cast<std::int64_t>(image.size()));
+
+    CReportLog log(m_engine);
+    ASSERT_TRUE(RunUpload(log));
+    EXPECT_FALSE(log.Failed());
+    EXPECT_TRUE(GetHost("Firmware/main.mem") == image);
+    EXPECT_TRUE(LogContains("software image received: C:\\PVR\\Firmware\\main.mem (firmware, " +
+                            std::to_string(image.size()) + " bytes)"));
+
+    // The other kinds go as they are; anything else is no image kind at all.
+    for (const int kind : {1, 2}) {
+        ASSERT_EQ(BuildUpgradeBatch("D:\\img\\main.mem", kind, m_batch), UpgradeImage::Ready);
+        EXPECT_EQ(m_batch.items[0].kind, kind);
+    }
+    for (const int kind : {-1, 3, 4}) {
+        EXPECT_EQ(BuildUpgradeBatch("D:\\img\\main.mem", kind, m_batch), UpgradeImage::NoKind)
+            << kind;
+        EXPECT_TRUE(m_batch.Empty()) << kind;
+    }
+}
+
+TEST_F(BatchBuilder, AnUpgradeImageOverFourGiBKeepsItsFullSize) {
+    const std::filesystem::path path = m_drives.D() + "/big.mem";
+    std::ofstream(path, std::ios::binary) << "x";
+    constexpr std::uintmax_t kSize = (std::uintmax_t{1} << 32) + 5;
+    std::filesystem::resize_file(path, kSize);  // sparse: no 4 GiB written
+    ASSERT_EQ(BuildUpgradeBatch("D:\\big.mem", TRANSFER_KIND_DATABASE, m_batch),
+              UpgradeImage::Ready);
+    EXPECT_EQ(m_batch.items[0].byteCount, static_cast<std::int64_t>(kSize));
+}
+
+TEST_F(BatchBuilder, AnUpgradeImageThatCannotGoIsNamedAndNothingIsBuilt) {
+    MakeD(m_drives, "img/main.mem", "image");
+    MakeD(m_drives, "img/empty.mem", "");
+    std::filesystem::create_directories(m_drives.D() + "/img/sub.mem");
+    const std::string longName = std::string(110, 'n') + ".mem";
+    MakeD(m_drives, "img/" + longName, "image");
+    struct Case {
+        const char* what;
+        std::string path;
+        UpgradeImage outcome;
+        const char* text;  // nullptr: not checked here
+    };
+    const Case cases[] = {
+        {"no path", "", UpgradeImage::NoPath, "Please choose the software file to upgrade."},
+        {"missing", "D:\\img\\none.mem", UpgradeImage::Missing,
+         "The software file cannot be found:\nD:\\img\\none.mem"},
+        {"missing folder", "D:\\none\\main.mem", UpgradeImage::Missing, nullptr},
+        {"no folder at all", "main.mem", UpgradeImage::Missing, nullptr},
+        {"empty", "D:\\img\\empty.mem", UpgradeImage::Empty,
+         "The software file is empty:\nD:\\img\\empty.mem"},
+        {"a folder", "D:\\img\\sub.mem", UpgradeImage::NotOneFile,
+         "The path does not name one software file:\nD:\\img\\sub.mem"},
+        // The pattern finds main.mem, which is not the file the path names.
+        {"a pattern", "D:\\img\\*.mem", UpgradeImage::NotOneFile, nullptr},
+        {"a name longer than the PVR's path field", "D:\\img\\" + longName, UpgradeImage::TooLong,
+         nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        m_batch.itemCount = 1;  // left over from an earlier batch
+        EXPECT_EQ(BuildUpgradeBatch(c.path, TRANSFER_KIND_FIRMWARE, m_batch), c.outcome);
+        EXPECT_TRUE(m_batch.Empty());
+        if (c.text != nullptr) {
+            EXPECT_EQ(UpgradeImageText(c.outcome, c.path), c.text);
+        }
+    }
+    // Case aside, the path names the file; the PVR gets the name as written.
+    ASSERT_EQ(BuildUpgradeBatch("d:\\IMG\\MAIN.MEM", TRANSFER_KIND_FIRMWARE, m_batch),
+              UpgradeImage::Ready);
+    EXPECT_EQ(PvrPathOf(m_batch.items[0]), "C:\\PVR\\Firmware\\MAIN.MEM");
 }
