@@ -1,12 +1,19 @@
 // The application's resources as data, for the platform's template builder.
 #pragma once
 
+#include <span>
+
 #include "app/res/resource.h"
 #include "platform/templates.h"
 
 namespace res {
 
 const platform::MenuTemplate& MainMenu();              // 129
+// The panes' context menus.
+std::span<const platform::MenuItemTemplate> PcTreeMenu();
+std::span<const platform::MenuItemTemplate> PcListMenu();
+std::span<const platform::MenuItemTemplate> PvrTreeMenu();
+std::span<const platform::MenuItemTemplate> PvrListMenu();
 const platform::ToolbarTemplate& MainToolbar();        // 135
 const platform::ToolbarTemplate& SpareToolbar();       // 136, not loaded
 const platform::AcceleratorTable& MainAccelerators();  // 129

@@ -28,6 +28,7 @@
 class CHostFileListView;
 class CHostTreeView;
 class COnRefreshDlg;
+class CPaneActions;
 class CSTBFileListView;
 class CSTBTreeView;
 class CTavrixDoc;
@@ -92,6 +93,9 @@ public:
     // tree, PVR list) and then the toolbar. Panes make their controls at
     // different times; each new one is put in its place again.
     void UpdateTabOrder();
+    // A pane made its inner control late (the PVR tree, at the first PVR): it
+    // takes its place in the tab order and gets the panes' keys, menu and drops.
+    void OnPaneControlCreated();
     // False, after telling the user, when no PVR is attached.
     bool CheckDevicePresent();
     const DeviceDescriptor& GetDeviceDescriptor() const { return m_deviceDescriptor; }
@@ -108,6 +112,9 @@ public:
     QSplitter* GetSplitter() const { return m_splitter; }
     CTavrixDoc* GetDocument() const { return m_document; }
     CTransferCommands& GetTransferCommands() { return *m_transfers; }
+    CPaneActions& GetPaneActions() { return *m_paneActions; }
+    // The pane's inner tree or list; null while the pane has not made it.
+    QWidget* PaneControl(Pane pane) const;
     // The frame's client area: the window below its menu bar.
     QSize ClientSize() const;
 
@@ -130,6 +137,7 @@ public:
     void OnUpgradeSoftware();
     void OnAppAbout();
     void OnRefreshPvr();
+    void OnRefreshPc();
     void OnFileNew();
     void OnFileOpen();
     void OnFileSave();
@@ -149,8 +157,6 @@ private:
     void RefreshDestination();
     void ActivatePane(int step);
     Pane PaneWithFocus() const;
-    // The pane's inner tree or list; null while the pane has not made it.
-    QWidget* PaneControl(Pane pane) const;
 
     // The file commands' parts.
     void DeletePvrFolder();
@@ -178,6 +184,7 @@ private:
 
     CTavrixDoc* m_document;
     std::unique_ptr<CTransferCommands> m_transfers;
+    std::unique_ptr<CPaneActions> m_paneActions;
     const TransferItem* m_batchHead = nullptr;
     bool m_created = false;
     bool m_destroyed = false;

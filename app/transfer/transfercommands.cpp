@@ -113,16 +113,34 @@ void CTransferCommands::OnUpload() {
     if (pcList == nullptr || !pcList->BeginSelection()) {
         return;
     }
-    BatchSource source;
-    source.nextSelected = [pcList](TransferSelection& selected) {
+    std::optional<std::string> pcFolder;
+    if (std::string folder; m_frame.GetHostTreeView()->GetCurrentFolder(folder)) {
+        pcFolder = folder;
+    }
+    Upload(pcFolder, [pcList](TransferSelection& selected) {
         selected = {};
         return pcList->GetNextSelected(selected.name);
-    };
-    std::string folder;
-    if (m_frame.GetHostTreeView()->GetCurrentFolder(folder)) {
-        source.pcFolder = folder;
+    });
+}
+
+void CTransferCommands::UploadFiles(const std::string& pcFolder,
+                                    const std::vector<std::string>& names) {
+    if (names.empty() || !CheckIdle()) {
+        return;
     }
-    if (m_frame.GetSTBTreeView()->GetCurrentFolder(folder)) {
+    std::vector<TransferSelection> files;
+    files.reserve(names.size());
+    for (const std::string& name : names) {
+        files.push_back(TransferSelection{name, 0, {}});
+    }
+    Upload(pcFolder, WalkOver(std::move(files)));
+}
+
+void CTransferCommands::Upload(const std::optional<std::string>& pcFolder, Walk next) {
+    BatchSource source;
+    source.nextSelected = std::move(next);
+    source.pcFolder = pcFolder;
+    if (std::string folder; m_frame.GetSTBTreeView()->GetCurrentFolder(folder)) {
         source.pvrFolder = folder;
     }
     CSTBFileListView* pvrList = m_frame.GetSTBFileListView();
@@ -147,16 +165,27 @@ void CTransferCommands::OnDownload() {
     if (pvrTree == nullptr || !pvrTree->BeginSelection()) {
         return;
     }
-    BatchSource source;
-    source.nextSelected = [pvrTree](TransferSelection& selected) {
+    Download([pvrTree](TransferSelection& selected) {
         selected = {};
         return pvrTree->GetNextSelected(selected.name, &selected.size);
-    };
+    });
+}
+
+void CTransferCommands::DownloadFiles(const std::vector<TransferSelection>& files) {
+    if (files.empty() || !CheckIdle()) {
+        return;
+    }
+    Download(WalkOver(files));
+}
+
+void CTransferCommands::Download(Walk next) {
+    BatchSource source;
+    source.nextSelected = std::move(next);
     std::string folder;
     if (m_frame.GetHostTreeView()->GetCurrentFolder(folder)) {
         source.pcFolder = folder;
     }
-    if (pvrTree->GetCurrentFolder(folder)) {
+    if (m_frame.GetSTBTreeView()->GetCurrentFolder(folder)) {
         source.pvrFolder = folder;
     }
     source.ask = &CTransferCommands::Ask;
@@ -167,4 +196,15 @@ void CTransferCommands::OnDownload() {
     if (BuildDownloadBatch(source, m_engine->Batch()) == BuildOutcome::Ready) {
         Start(false, platform::ThreadPriority::Normal);
     }
+}
+
+CTransferCommands::Walk CTransferCommands::WalkOver(std::vector<TransferSelection> files) {
+    auto next = std::make_shared<std::size_t>(0);
+    return [files = std::move(files), next](TransferSelection& selected) {
+        if (*next >= files.size()) {
+            return false;
+        }
+        selected = files[(*next)++];
+        return true;
+    };
 }
