@@ -364,6 +364,13 @@ void CMainFrame::OnCommand(UINT id) {
     }
 }
 
+void CMainFrame::OnPaneCommand(Pane pane, UINT id) {
+    const Pane outer = m_commandPane;
+    m_commandPane = pane;
+    OnCommand(id);
+    m_commandPane = outer;
+}
+
 // ---- Services ------------------------------------------------------------------------------
 
 void CMainFrame::SetStatusText(const std::string& text) {
@@ -404,6 +411,9 @@ void CMainFrame::EnableUserInterface(bool enable) {
 CMainFrame::Pane CMainFrame::GetActivePane() const {
     if (!m_created) {
         return Pane::None;
+    }
+    if (m_commandPane != Pane::None) {
+        return m_commandPane;
     }
     if (m_stbTree->HasFocus()) {
         return Pane::StbTree;

@@ -70,6 +70,10 @@ public:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     // Routes a command id of the menu, toolbar or accelerators to its handler.
     void OnCommand(UINT id);
+    // The command as a key or a context menu of a pane asks for it: that pane
+    // counts as the active one whatever has the focus (a command that waited
+    // for a PVR listing runs when the window may not have it back yet).
+    void OnPaneCommand(Pane pane, UINT id);
     // The handler of a command id; nullptr for an id nobody handles.
     static CommandHandler FindCommandHandler(UINT id);
 
@@ -189,4 +193,5 @@ private:
     bool m_created = false;
     bool m_destroyed = false;
     bool m_deviceOpen = false;
+    Pane m_commandPane = Pane::None;
 };

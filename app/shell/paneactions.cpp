@@ -130,7 +130,7 @@ void CPaneActions::RunCommand(Pane pane, UINT id) {
         }
     }
     Activate(pane);
-    m_frame.OnCommand(id);
+    m_frame.OnPaneCommand(pane, id);
 }
 
 bool CPaneActions::OnKey(Pane pane, int vk, unsigned modifiers) {
