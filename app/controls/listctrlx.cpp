@@ -71,8 +71,8 @@ public:
                 if (mine.toLongLong() != theirs.toLongLong()) {
                     return mine.toLongLong() < theirs.toLongLong();
                 }
-            } else if (const int order =
-                           CompareNoCase(text(column).toStdString(), other.text(column).toStdString());
+            } else if (const int order = CompareNoCase(text(column).toStdString(),
+                                                       other.text(column).toStdString());
                        order != 0) {
                 return order < 0;
             }

@@ -855,8 +855,8 @@ void CTreeCtrlX::paintEvent(QPaintEvent* event) {
         const QString label = VisibleText(item->text(0));
         const int labelWidth = fm.horizontalAdvance(label);
         QColor textColor;
-        const bool highlighted =
-            item->isSelected() || (m_dropHighlight.isValid() && indexFromItem(item) == m_dropHighlight);
+        const bool highlighted = item->isSelected() || (m_dropHighlight.isValid() &&
+                                                        indexFromItem(item) == m_dropHighlight);
         if (!highlighted) {
             textColor = m_enabled ? QColor(0, 0, 0) : GetSysColor(COLOR_GRAYTEXT);
             painter.fillRect(textRect, GetSysColor(m_enabled ? COLOR_WINDOW : COLOR_SCROLLBAR));

@@ -399,7 +399,8 @@ void CSTBTreeView::RunPending() {
     std::function<void()> action = std::move(m_pending);
     m_pending = nullptr;
     if (action && IsListShowingFolder() &&
-        EqualsNoCase(DropTrailingBackslash(m_currentFolder), DropTrailingBackslash(m_pendingFolder))) {
+        EqualsNoCase(DropTrailingBackslash(m_currentFolder),
+                     DropTrailingBackslash(m_pendingFolder))) {
         action();
     }
 }

@@ -60,13 +60,7 @@ constexpr MenuItemTemplate kUpload("&Upload(PC--->PVR)", ID_TRANSFER_UPLOAD);
 constexpr MenuItemTemplate kShowHidden("Show hidden PVR files", ID_VIEW_SHOW_HIDDEN);
 
 constexpr std::array kPcTreeMenu{
-    kDownload,  kSeparator, kNewFolder, kRename, kDelete, kSeparator,
-    MenuItemTemplate("Re&fresh\tF5", ID_PC_REFRESH),
-};
-
-constexpr std::array kPcListMenu{
-    kUpload,
-    MenuItemTemplate("&PVR file to .avi", ID_FILE_CONVERT_AVI),
+    kDownload,
     kSeparator,
     kNewFolder,
     kRename,
@@ -75,14 +69,33 @@ constexpr std::array kPcListMenu{
     MenuItemTemplate("Re&fresh\tF5", ID_PC_REFRESH),
 };
 
+constexpr std::array kPcListMenu{
+    kUpload,    MenuItemTemplate("&PVR file to .avi", ID_FILE_CONVERT_AVI),
+    kSeparator, kNewFolder,
+    kRename,    kDelete,
+    kSeparator, MenuItemTemplate("Re&fresh\tF5", ID_PC_REFRESH),
+};
+
 constexpr std::array kPvrTreeMenu{
-    kUpload,  kSeparator, kNewFolder, kRename, kDelete, kSeparator,
-    MenuItemTemplate("Re&fresh\tF5", ID_PVR_REFRESH), kShowHidden,
+    kUpload,
+    kSeparator,
+    kNewFolder,
+    kRename,
+    kDelete,
+    kSeparator,
+    MenuItemTemplate("Re&fresh\tF5", ID_PVR_REFRESH),
+    kShowHidden,
 };
 
 constexpr std::array kPvrListMenu{
-    kDownload, kSeparator, kNewFolder, kRename, kDelete, kSeparator,
-    MenuItemTemplate("Re&fresh\tF5", ID_PVR_REFRESH), kShowHidden,
+    kDownload,
+    kSeparator,
+    kNewFolder,
+    kRename,
+    kDelete,
+    kSeparator,
+    MenuItemTemplate("Re&fresh\tF5", ID_PVR_REFRESH),
+    kShowHidden,
 };
 
 }  // namespace

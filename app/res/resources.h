@@ -9,11 +9,6 @@
 namespace res {
 
 const platform::MenuTemplate& MainMenu();              // 129
-// The panes' context menus.
-std::span<const platform::MenuItemTemplate> PcTreeMenu();
-std::span<const platform::MenuItemTemplate> PcListMenu();
-std::span<const platform::MenuItemTemplate> PvrTreeMenu();
-std::span<const platform::MenuItemTemplate> PvrListMenu();
 const platform::ToolbarTemplate& MainToolbar();        // 135
 const platform::ToolbarTemplate& SpareToolbar();       // 136, not loaded
 const platform::AcceleratorTable& MainAccelerators();  // 129
@@ -25,6 +20,12 @@ const platform::DialogTemplate& ConvertAviDialog();    // 158
 const platform::DialogTemplate& OnRefreshDialog();     // 159
 const platform::DialogTemplate& PvrInfoDialog();       // 160
 const platform::DialogTemplate& AboutDialog();         // 161
+
+// The panes' context menus.
+std::span<const platform::MenuItemTemplate> PcTreeMenu();
+std::span<const platform::MenuItemTemplate> PcListMenu();
+std::span<const platform::MenuItemTemplate> PvrTreeMenu();
+std::span<const platform::MenuItemTemplate> PvrListMenu();
 
 // What a screen reader says for a toolbar button (the buttons carry no tool
 // tips, so it cannot take those); empty for an unknown id.

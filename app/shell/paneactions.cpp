@@ -49,14 +49,15 @@ struct DesktopFile {
 };
 
 DesktopFile MapDesktopFile(const QUrl& url) {
-    const std::string shown = url.isLocalFile() ? url.toLocalFile().toStdString()
-                                                : url.toDisplayString().toStdString();
+    const std::string shown =
+        url.isLocalFile() ? url.toLocalFile().toStdString() : url.toDisplayString().toStdString();
     if (!url.isLocalFile()) {
         return {std::nullopt, shown + " is not a file on this computer, so it cannot be uploaded."};
     }
     const std::optional<std::string> pcPath = platform::ToPcPath(shown);
     if (!pcPath) {
-        return {std::nullopt, shown + " is not on any of the PC's drives, so it cannot be uploaded."};
+        return {std::nullopt,
+                shown + " is not on any of the PC's drives, so it cannot be uploaded."};
     }
     const auto info = platform::GetFileInfo(*pcPath);
     if (!info) {
@@ -205,8 +206,8 @@ void CPaneActions::BuildContextMenu(Pane pane, QTreeWidgetItem* item, QMenu* men
     const bool havePvr = m_frame.GetSTBTreeView()->GetCurrentFolder(pvrFolder);
     CHostFileListView* pcList = m_frame.GetHostFileListView();
     CSTBFileListView* pvrList = m_frame.GetSTBFileListView();
-    const bool pcSelected = pcList->GetListCtrl() != nullptr &&
-                            pcList->GetListCtrl()->GetSelectedCount() > 0;
+    const bool pcSelected =
+        pcList->GetListCtrl() != nullptr && pcList->GetListCtrl()->GetSelectedCount() > 0;
     const bool pvrSelected = pvrList->GetListCtrl()->GetSelectedCount() > 0;
 
     bool canChange = false;  // delete and rename
@@ -241,8 +242,9 @@ void CPaneActions::BuildContextMenu(Pane pane, QTreeWidgetItem* item, QMenu* men
     platform::EnableMenuItem(menu, ID_FILE_NEW_FOLDER, canMake);
     if (IsPvrPane(pane)) {
         platform::EnableMenuItem(menu, ID_PVR_REFRESH, folder.has_value());
-        platform::CheckMenuItem(menu, ID_VIEW_SHOW_HIDDEN,
-                                platform::IsMenuItemChecked(m_frame.menuBar(), ID_VIEW_SHOW_HIDDEN));
+        platform::CheckMenuItem(
+            menu, ID_VIEW_SHOW_HIDDEN,
+            platform::IsMenuItemChecked(m_frame.menuBar(), ID_VIEW_SHOW_HIDDEN));
     }
 }
 
@@ -405,11 +407,12 @@ void CPaneActions::OnDrop(Pane pane, const QMimeData* data, QTreeWidgetItem* ite
         return;
     }
     // The transfer asks and shows windows of its own: not inside the drag.
-    QMetaObject::invokeMethod(
-        &m_frame, [this, pane, folder = *target, files = std::move(*dropped)] {
+    const HWND frame = m_frame.GetSafeHwnd();
+    platform::PostToUiThread([this, frame, pane, folder = *target, files = std::move(*dropped)] {
+        if (IsWindow(frame)) {
             RunDrop(pane, folder, files);
-        },
-        Qt::QueuedConnection);
+        }
+    });
 }
 
 void CPaneActions::RunDrop(Pane pane, const std::string& target, const DroppedFiles& dropped) {
@@ -441,7 +444,8 @@ void CPaneActions::RunDrop(Pane pane, const std::string& target, const DroppedFi
     // PVR files: they must still be the ones the PVR list shows.
     std::string pvrFolder;
     if (!m_frame.GetSTBTreeView()->GetCurrentFolder(pvrFolder) ||
-        !EqualsNoCase(pvrFolder, dropped.folder) || !m_frame.GetSTBTreeView()->IsListShowingFolder()) {
+        !EqualsNoCase(pvrFolder, dropped.folder) ||
+        !m_frame.GetSTBTreeView()->IsListShowingFolder()) {
         return;
     }
     CHostTreeView* pcTree = m_frame.GetHostTreeView();

@@ -8,10 +8,10 @@
 #include "app/pvr/stbtreeview.h"
 #include "app/shell/mainfrm.h"
 #include "app/shell/tavrixapp.h"
-#include "platform/usermessages.h"
 #include "app/transfer/transferdlg.h"
 #include "app/transfer/xfermode.h"
 #include "platform/user.h"
+#include "platform/usermessages.h"
 #include "transfer/batchbuilder.h"
 
 // The worker's reports, as messages to the progress window (posted only while

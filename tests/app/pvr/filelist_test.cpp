@@ -167,10 +167,8 @@ TEST_F(PvrFileList, HeadingsSortByNameExactSizeAndTime) {
         std::vector<std::string> names;
     };
     const std::vector<Click> clicks{
-        {0, {"A.avr", "b.mp3", "c.ts", "d.frm"}},
-        {0, {"d.frm", "c.ts", "b.mp3", "A.avr"}},
-        {1, {"c.ts", "b.mp3", "d.frm", "A.avr"}},
-        {1, {"A.avr", "d.frm", "b.mp3", "c.ts"}},
+        {0, {"A.avr", "b.mp3", "c.ts", "d.frm"}}, {0, {"d.frm", "c.ts", "b.mp3", "A.avr"}},
+        {1, {"c.ts", "b.mp3", "d.frm", "A.avr"}}, {1, {"A.avr", "d.frm", "b.mp3", "c.ts"}},
         {2, {"A.avr", "c.ts", "b.mp3", "d.frm"}},
     };
     QHeaderView* header = list->header();
@@ -181,9 +179,8 @@ TEST_F(PvrFileList, HeadingsSortByNameExactSizeAndTime) {
     }
     for (int row = 0; row < m_view.GetItemCount(); ++row) {
         const std::string name = list->GetItemText(row, 0);
-        const auto entry = std::find_if(entries.begin(), entries.end(), [&](const StbFindData& e) {
-            return name == e.name;
-        });
+        const auto entry = std::find_if(entries.begin(), entries.end(),
+                                        [&](const StbFindData& e) { return name == e.name; });
         EXPECT_EQ(m_view.GetRowSize(row), entry->size) << name;
     }
 

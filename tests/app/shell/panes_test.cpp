@@ -112,7 +112,6 @@ protected:
             }
         }
         EXPECT_EQ(found, static_cast<int>(names.size()));
-
     }
     static QPoint RowAt(CListCtrlX* list, const std::string& name) {
         for (int row = 0; row < list->GetItemCount(); ++row) {
@@ -213,7 +212,8 @@ protected:
         CTransferCommands& transfers = Frame().GetTransferCommands();
         ASSERT_TRUE(DriveClock(m_clock, [&] {
             return Idle() &&
-                   (transfers.Dialog() == nullptr || transfers.Dialog()->GetSafeHwnd() == nullptr) &&
+                   (transfers.Dialog() == nullptr ||
+                    transfers.Dialog()->GetSafeHwnd() == nullptr) &&
                    !Frame().GetToolBar()->testAttribute(Qt::WA_ForceDisabled);
         }));
         platform::ProcessMessages();
@@ -240,35 +240,65 @@ struct KeyCase {
 TEST_F(Panes, KeysReachTheCommandsOnTheirOwnSide) {
     Start();
     const std::vector<KeyCase> cases{
-        {"PcListDelete", Pane::HostFileList, "a.mp3", Qt::Key_Delete, {},
+        {"PcListDelete",
+         Pane::HostFileList,
+         "a.mp3",
+         Qt::Key_Delete,
+         {},
          "box:Are you sure remove the file?\nC:\\rec\\a.mp3;"},
         {"PcListShiftDelete", Pane::HostFileList, "a.mp3", Qt::Key_Delete, Qt::ShiftModifier, ""},
         {"PcListF2", Pane::HostFileList, "a.mp3", Qt::Key_F2, {}, "dialog:Rename|a.mp3;"},
-        {"PcListF7", Pane::HostFileList, "a.mp3", Qt::Key_F7, {},
+        {"PcListF7",
+         Pane::HostFileList,
+         "a.mp3",
+         Qt::Key_F7,
+         {},
          "dialog:New Folder|;focus:HostTree;"},
         {"PcListF5", Pane::HostFileList, "a.mp3", Qt::Key_F5, {}, "pc-refresh;"},
-        {"PcListCtrlA", Pane::HostFileList, "a.mp3", Qt::Key_A, Qt::ControlModifier,
-         "selected:2;"},
-        {"PcTreeDelete", Pane::HostTree, "C:\\rec\\sub", Qt::Key_Delete, {},
+        {"PcListCtrlA", Pane::HostFileList, "a.mp3", Qt::Key_A, Qt::ControlModifier, "selected:2;"},
+        {"PcTreeDelete",
+         Pane::HostTree,
+         "C:\\rec\\sub",
+         Qt::Key_Delete,
+         {},
          "box:Are you sure remove directory?\nC:\\rec\\sub\\;"},
         {"PcTreeF2", Pane::HostTree, "C:\\rec\\sub", Qt::Key_F2, {}, "dialog:Rename|sub;"},
         {"PcTreeF7", Pane::HostTree, "C:\\rec\\sub", Qt::Key_F7, {}, "dialog:New Folder|;"},
-        {"PcTreeBackspace", Pane::HostTree, "C:\\rec\\sub", Qt::Key_Backspace, {},
+        {"PcTreeBackspace",
+         Pane::HostTree,
+         "C:\\rec\\sub",
+         Qt::Key_Backspace,
+         {},
          "pc-refresh;folder:C:\\rec\\;"},
         {"PcTreeAltBackspace", Pane::HostTree, "C:\\rec\\sub", Qt::Key_Backspace, Qt::AltModifier,
          ""},
-        {"PvrListDelete", Pane::StbFileList, "song.mp3", Qt::Key_Delete, {},
+        {"PvrListDelete",
+         Pane::StbFileList,
+         "song.mp3",
+         Qt::Key_Delete,
+         {},
          "box:Are you sure remove the file?\nC:\\PVR\\AV\\song.mp3;"},
         {"PvrListF2", Pane::StbFileList, "song.mp3", Qt::Key_F2, {}, "dialog:Rename|song.mp3;"},
-        {"PvrListF7", Pane::StbFileList, "song.mp3", Qt::Key_F7, {},
+        {"PvrListF7",
+         Pane::StbFileList,
+         "song.mp3",
+         Qt::Key_F7,
+         {},
          "dialog:New Folder|;focus:StbTree;"},
         {"PvrListF5", Pane::StbFileList, "song.mp3", Qt::Key_F5, {}, "pvr-refresh;"},
-        {"PvrTreeDelete", Pane::StbTree, "C:\\PVR\\AV\\Copy\\", Qt::Key_Delete, {},
+        {"PvrTreeDelete",
+         Pane::StbTree,
+         "C:\\PVR\\AV\\Copy\\",
+         Qt::Key_Delete,
+         {},
          "box:Are you sure remove directory?\nC:\\PVR\\AV\\Copy\\;"},
         {"PvrTreeF2", Pane::StbTree, "C:\\PVR\\AV\\Copy\\", Qt::Key_F2, {}, "dialog:Rename|Copy;"},
-        {"PvrTreeF7", Pane::StbTree, "C:\\PVR\\AV\\Copy\\", Qt::Key_F7, {},
-         "dialog:New Folder|;"},
-        {"PvrTreeBackspace", Pane::StbTree, "C:\\PVR\\AV\\Copy\\", Qt::Key_Backspace, {},
+        {"PvrTreeF7", Pane::StbTree, "C:\\PVR\\AV\\Copy\\", Qt::Key_F7, {}, "dialog:New Folder|;"},
+        {"PvrTreeBackspace",
+         Pane::StbTree,
+         "C:\\PVR\\AV\\Copy\\",
+         Qt::Key_Backspace,
+         {},
          "folder:C:\\PVR\\AV\\;"},
     };
     for (const KeyCase& c : cases) {
@@ -333,12 +363,13 @@ TEST_F(Panes, KeysReachTheCommandsOnTheirOwnSide) {
             seen += "pvr-refresh;";
         }
         if (QApplication::focusWidget() != control && QApplication::focusWidget() != nullptr) {
-            const Pane focused = QApplication::focusWidget() == PcTreeCtrl()  ? Pane::HostTree
+            const Pane focused = QApplication::focusWidget() == PcTreeCtrl()    ? Pane::HostTree
                                  : QApplication::focusWidget() == PvrTreeCtrl() ? Pane::StbTree
-                                                                                 : Pane::None;
-            seen += std::string("focus:") + (focused == Pane::HostTree  ? "HostTree"
-                                             : focused == Pane::StbTree ? "StbTree"
-                                                                        : "other") +
+                                                                                : Pane::None;
+            seen += std::string("focus:") +
+                    (focused == Pane::HostTree  ? "HostTree"
+                     : focused == Pane::StbTree ? "StbTree"
+                                                : "other") +
                     ";";
         }
         if (c.key == Qt::Key_A) {
@@ -420,10 +451,10 @@ TEST_F(Panes, ContextMenusOfferWhatAppliesAndActOnTheClickedSide) {
     // check mark shows.
     Frame().OnCommand(ID_VIEW_SHOW_HIDDEN);
     SettleListing();
-    EXPECT_EQ(RightClick(PvrTreeCtrl(), FolderAt(PvrTreeCtrl(), "C:\\PVR\\AV\\"), 0),
-              (Strings{"&Upload(PC--->PVR) (grey)", "-", "&New Folder\tF7", "&Rename\tF2 (grey)",
-                       "&Delete\tDel (grey)", "-", "Re&fresh\tF5",
-                       "Show hidden PVR files (checked)"}));
+    EXPECT_EQ(
+        RightClick(PvrTreeCtrl(), FolderAt(PvrTreeCtrl(), "C:\\PVR\\AV\\"), 0),
+        (Strings{"&Upload(PC--->PVR) (grey)", "-", "&New Folder\tF7", "&Rename\tF2 (grey)",
+                 "&Delete\tDel (grey)", "-", "Re&fresh\tF5", "Show hidden PVR files (checked)"}));
     Frame().OnCommand(ID_VIEW_SHOW_HIDDEN);
     SettleListing();
 
@@ -457,7 +488,8 @@ TEST_F(Panes, DroppedFilesCrossThroughTheTransferEngine) {
                      DragFrom(Pane::HostFileList)));
     EXPECT_TRUE(Idle());
     FinishListing();
-    EXPECT_EQ(question, "a.mp3 is already exist in PVR.\nDo you want to overwrite or resume the file?");
+    EXPECT_EQ(question,
+              "a.mp3 is already exist in PVR.\nDo you want to overwrite or resume the file?");
     EXPECT_EQ(Batch(), (Strings{"C:\\rec\\a.mp3 <-> C:\\PVR\\AV\\Copy\\a.mp3",
                                 "C:\\rec\\b.mp3 <-> C:\\PVR\\AV\\Copy\\b.mp3"}));
     RunToEnd();
@@ -468,7 +500,8 @@ TEST_F(Panes, DroppedFilesCrossThroughTheTransferEngine) {
     Tree().RunInFolder("C:\\PVR\\AV\\", [] {});
     SettleListing();
     Select(PvrList(), {kRecording});
-    ASSERT_TRUE(Drop(PcTreeCtrl(), FolderAt(PcTreeCtrl(), "C:\\rec\\sub"), DragFrom(Pane::StbFileList)));
+    ASSERT_TRUE(
+        Drop(PcTreeCtrl(), FolderAt(PcTreeCtrl(), "C:\\rec\\sub"), DragFrom(Pane::StbFileList)));
     EXPECT_EQ(Batch(), (Strings{"C:\\rec\\sub\\Movie_A1B2C3D4E5F6.AVF <-> "
                                 "C:\\PVR\\AV\\Movie_#001_A1B2C3D4E5F6.AVF",
                                 "C:\\rec\\sub\\Movie_A1B2C3D4E5F6.AVR <-> "
@@ -486,7 +519,8 @@ TEST_F(Panes, DroppedFilesCrossThroughTheTransferEngine) {
     ASSERT_TRUE(Drop(PvrList(), QPoint(5, 5), DesktopFiles({C() + "/desk/clip.mp3", outside})));
     const auto boxes = MessageBoxes(m_env->User());
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, outside + " is not on any of the PC's drives, so it cannot be uploaded.");
+    EXPECT_EQ(boxes[0].text,
+              outside + " is not on any of the PC's drives, so it cannot be uploaded.");
     EXPECT_EQ(Batch(), (Strings{"C:\\desk\\clip.mp3 <-> C:\\PVR\\AV\\clip.mp3"}));
     RunToEnd();
     EXPECT_EQ(GetHost("AV/clip.mp3"), Bytes(500, 3));
@@ -494,7 +528,8 @@ TEST_F(Panes, DroppedFilesCrossThroughTheTransferEngine) {
     // Files stay on their side, and desktop files only go up.
     PcTree().SelectPath("C:\\rec");
     Select(PcList(), {"a.mp3"});
-    EXPECT_FALSE(Drop(PcTreeCtrl(), FolderAt(PcTreeCtrl(), "C:\\rec\\sub"), DragFrom(Pane::HostFileList)));
+    EXPECT_FALSE(
+        Drop(PcTreeCtrl(), FolderAt(PcTreeCtrl(), "C:\\rec\\sub"), DragFrom(Pane::HostFileList)));
     Select(PvrList(), {"song.mp3"});
     EXPECT_FALSE(Drop(PvrTreeCtrl(), FolderAt(PvrTreeCtrl(), "C:\\PVR\\AV\\Copy\\"),
                       DragFrom(Pane::StbFileList)));
@@ -558,7 +593,8 @@ TEST_F(Panes, ARecordingGoesDownIsConvertedAndGoesBackUp) {
     QTest::keyClick(PcList(), Qt::Key_Delete);
 
     StopPvr();
-    ASSERT_TRUE(platform::WaitProcessingMessages([&] { return Files().GetItemCount() == 0; }, 5000));
+    ASSERT_TRUE(
+        platform::WaitProcessingMessages([&] { return Files().GetItemCount() == 0; }, 5000));
     EXPECT_EQ(PvrTreeCtrl()->topLevelItemCount(), 0);
 
     // Both sides, byte for byte.
