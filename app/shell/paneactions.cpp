@@ -55,6 +55,11 @@ DesktopFile MapDesktopFile(const QUrl& url) {
         return {std::nullopt, shown + " is not a file on this computer, so it cannot be uploaded."};
     }
     const std::optional<std::string> pcPath = platform::ToPcPath(shown);
+    if (!pcPath && shown.find('\\') != std::string::npos) {
+        return {std::nullopt, shown +
+                                  " has a \"\\\" in its name, which a PC path cannot hold, so it "
+                                  "cannot be uploaded."};
+    }
     if (!pcPath) {
         return {std::nullopt,
                 shown + " is not on any of the PC's drives, so it cannot be uploaded."};
