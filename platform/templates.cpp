@@ -587,6 +587,35 @@ void BuildPopupMenu(QMenu* menu, std::span<const MenuItemTemplate> items, const 
     AddMenuItems(menu, items, sink);
 }
 
+namespace {
+
+PopupMenuChooser& Chooser() {
+    static PopupMenuChooser chooser;
+    return chooser;
+}
+
+}  // namespace
+
+void SetPopupMenuChooser(PopupMenuChooser chooser) {
+    Chooser() = std::move(chooser);
+}
+
+UINT TrackPopupMenu(QMenu* menu, const QPoint& globalPos) {
+    if (menu == nullptr) {
+        return 0;
+    }
+    if (const PopupMenuChooser chooser = Chooser()) {
+        const UINT id = chooser(menu);
+        const QAction* item = id != 0 ? FindMenuItem(menu, id) : nullptr;
+        return item != nullptr && item->isEnabled() ? id : 0;
+    }
+    const QAction* chosen = menu->exec(globalPos);
+    if (chosen == nullptr || chosen->menu() != nullptr || !chosen->data().isValid()) {
+        return 0;
+    }
+    return chosen->data().toUInt();
+}
+
 QAction* FindMenuItem(const QWidget* menu, UINT id) {
     return FindInActions(ActionsOf(menu), id);
 }

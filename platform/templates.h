@@ -234,6 +234,16 @@ bool EnableMenuItemByPosition(const QWidget* menu, int position, bool enable);
 bool CheckMenuItem(const QWidget* menu, UINT id, bool checked);
 bool IsMenuItemChecked(const QWidget* menu, UINT id);
 
+// Pops the menu up at a point of the screen and waits for the user: the
+// command id of the item chosen, 0 when the menu was dismissed. Build the menu
+// without a sink: the caller carries the command out.
+UINT TrackPopupMenu(QMenu* menu, const QPoint& globalPos);
+// Tests choose in the person's place: the chooser sees the menu and names a
+// command id (0: dismiss). A greyed or missing item counts as no choice, as a
+// person could not click it. nullptr puts the person back.
+using PopupMenuChooser = std::function<UINT(QMenu* menu)>;
+void SetPopupMenuChooser(PopupMenuChooser chooser);
+
 // ---- Toolbar ---------------------------------------------------------------------
 
 struct ToolbarButtonTemplate {
@@ -275,8 +285,10 @@ constexpr int VK_DOWN = 0x28;
 constexpr int VK_INSERT = 0x2D;
 constexpr int VK_DELETE = 0x2E;
 constexpr int VK_F1 = 0x70;
+constexpr int VK_F2 = 0x71;
 constexpr int VK_F5 = 0x74;
 constexpr int VK_F6 = 0x75;
+constexpr int VK_F7 = 0x76;
 constexpr int VK_F12 = 0x7B;
 
 // Qt key <-> virtual key; 0 when there is no counterpart.

@@ -2,16 +2,24 @@
 
 #include <algorithm>
 
+#include <QContextMenuEvent>
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QFocusEvent>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
 #include <QToolTip>
 
 #include "app/controls/visibletext.h"
+#include "core/names.h"
 #include "platform/syscolor.h"
 #include "platform/templates.h"
 #include "platform/usermessages.h"
@@ -21,6 +29,8 @@ namespace {
 constexpr int kImageRole = Qt::UserRole;
 constexpr int kDataRole = Qt::UserRole + 1;
 constexpr int kDropRole = Qt::UserRole + 2;
+// A column's sort key, kept in that column's data.
+constexpr int kSortKeyRole = Qt::UserRole + 3;
 constexpr int kIconSize = 16;
 constexpr int kIconLeft = 2;
 constexpr int kDefaultFileIconId = 162;
@@ -48,6 +58,29 @@ private:
     CListCtrlX* m_list;
 };
 
+// A row that orders itself by the list's sort column: the column's key where
+// both rows have one, else its text; then by name, without regard to case.
+class CListCtrlX::Item : public QTreeWidgetItem {
+public:
+    bool operator<(const QTreeWidgetItem& other) const override {
+        const int column = treeWidget() != nullptr ? treeWidget()->sortColumn() : 0;
+        if (column > 0) {
+            const QVariant mine = data(column, kSortKeyRole);
+            const QVariant theirs = other.data(column, kSortKeyRole);
+            if (mine.isValid() && theirs.isValid()) {
+                if (mine.toLongLong() != theirs.toLongLong()) {
+                    return mine.toLongLong() < theirs.toLongLong();
+                }
+            } else if (const int order = CompareNoCase(text(column).toStdString(),
+                                                       other.text(column).toStdString());
+                       order != 0) {
+                return order < 0;
+            }
+        }
+        return CompareNoCase(text(0).toStdString(), other.text(0).toStdString()) < 0;
+    }
+};
+
 CListCtrlX::CListCtrlX(QWidget* parent) : QTreeWidget(parent) {
     setRootIsDecorated(false);
     setItemsExpandable(false);
@@ -60,10 +93,18 @@ CListCtrlX::CListCtrlX(QWidget* parent) : QTreeWidget(parent) {
     setIconSize(QSize(kIconSize, kIconSize));
     setItemDelegate(new Delegate(this));
     setColumnCount(0);
-    // Columns keep the widths the view gives them; headings are not buttons.
+    // Columns keep the widths the view gives them; a heading sorts by its column.
     header()->setStretchLastSection(false);
-    header()->setSectionsClickable(false);
+    header()->setSectionsClickable(true);
     header()->setSectionsMovable(false);
+    header()->setSortIndicatorShown(false);
+    connect(header(), &QHeaderView::sectionClicked, this,
+            [this](int column) { OnColumnClick(column); });
+    // Files go out by dragging the selection; what may come in, the owner decides.
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
 
     QPalette pal = palette();
     pal.setColor(QPalette::Base, GetSysColor(COLOR_WINDOW));
@@ -135,7 +176,7 @@ int CListCtrlX::GetColumnWidth(int column) const {
 int CListCtrlX::InsertItem(int row, const std::string& text, int image) {
     const int count = topLevelItemCount();
     row = std::clamp(row, 0, count);
-    auto* item = new QTreeWidgetItem();
+    auto* item = new Item();
     item->setText(0, FromUtf8(text));
     item->setData(0, kImageRole, image);
     insertTopLevelItem(row, item);
@@ -247,6 +288,45 @@ bool CListCtrlX::SetItemState(int row, unsigned state, unsigned mask) {
     }
     viewport()->update();
     return true;
+}
+
+bool CListCtrlX::SetItemSortKey(int row, int column, std::int64_t key) {
+    QTreeWidgetItem* item = topLevelItem(row);
+    if (item == nullptr || column < 0 || column >= GetColumnCount()) {
+        return false;
+    }
+    item->setData(column, kSortKeyRole, QVariant::fromValue<qint64>(key));
+    return true;
+}
+
+std::int64_t CListCtrlX::GetItemSortKey(int row, int column, std::int64_t fallback) const {
+    const QTreeWidgetItem* item = topLevelItem(row);
+    if (item == nullptr || column < 0) {
+        return fallback;
+    }
+    const QVariant key = item->data(column, kSortKeyRole);
+    return key.isValid() ? key.toLongLong() : fallback;
+}
+
+// ---- Sorting ------------------------------------------------------------------------
+
+void CListCtrlX::OnColumnClick(int column) {
+    if (column < 0 || column >= GetColumnCount()) {
+        return;
+    }
+    m_sortDescending = column == m_sortColumn && !m_sortDescending;
+    m_sortColumn = column;
+    ApplySort();
+}
+
+void CListCtrlX::ApplySort() {
+    if (m_sortColumn < 0 || m_sortColumn >= GetColumnCount()) {
+        return;
+    }
+    header()->setSortIndicatorShown(true);
+    // A stable sort: rows that compare equal keep their order, the selection
+    // and the current row stay with their rows.
+    sortItems(m_sortColumn, m_sortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 int CListCtrlX::GetNextSelectedItem(int after) const {
@@ -483,6 +563,86 @@ void CListCtrlX::focusInEvent(QFocusEvent* event) {
 void CListCtrlX::focusOutEvent(QFocusEvent* event) {
     QTreeWidget::focusOutEvent(event);
     viewport()->update();
+}
+
+// ---- Keys, context menu, drag and drop -----------------------------------------------
+
+void CListCtrlX::keyPressEvent(QKeyEvent* event) {
+    const int vk = platform::QtKeyToVirtualKey(event->key());
+    const unsigned modifiers = PaneKeyModifiers(event->modifiers());
+    if (vk != 0 && m_hooks.key && m_hooks.key(vk, modifiers)) {
+        event->accept();
+        return;
+    }
+    // Enter opens the selection as a double-click does.
+    if (vk == platform::VK_RETURN && modifiers == 0) {
+        OnDblClk(GetNextSelectedItem(-1));
+        event->accept();
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
+}
+
+void CListCtrlX::contextMenuEvent(QContextMenuEvent* event) {
+    if (!m_hooks.contextMenu) {
+        QTreeWidget::contextMenuEvent(event);
+        return;
+    }
+    QTreeWidgetItem* item = nullptr;
+    QPoint at = event->globalPos();
+    if (event->reason() == QContextMenuEvent::Mouse) {
+        item = itemAt(event->pos());
+    } else {
+        // From the keyboard: over the current row when it is selected.
+        item = currentItem() != nullptr && currentItem()->isSelected() ? currentItem() : nullptr;
+        const QRect cell = item != nullptr ? visualItemRect(item) : QRect();
+        at = viewport()->mapToGlobal(cell.isValid() ? cell.center() : QPoint(0, 0));
+    }
+    m_hooks.contextMenu(item, at);
+    event->accept();
+}
+
+void CListCtrlX::StartDrag() {
+    if (!m_hooks.dragData || GetSelectedCount() == 0) {
+        return;
+    }
+    QMimeData* carried = m_hooks.dragData();
+    if (carried == nullptr) {
+        return;
+    }
+    auto* drag = new QDrag(this);
+    drag->setMimeData(carried);
+    drag->exec(Qt::CopyAction, Qt::CopyAction);
+}
+
+void CListCtrlX::startDrag(Qt::DropActions /*supportedActions*/) {
+    StartDrag();
+}
+
+void CListCtrlX::dragEnterEvent(QDragEnterEvent* event) {
+    dragMoveEvent(event);
+}
+
+void CListCtrlX::dragMoveEvent(QDragMoveEvent* event) {
+    QTreeWidgetItem* item = itemAt(event->position().toPoint());
+    if (event->source() != this && m_hooks.canDrop && m_hooks.canDrop(event->mimeData(), item)) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void CListCtrlX::dropEvent(QDropEvent* event) {
+    QTreeWidgetItem* item = itemAt(event->position().toPoint());
+    if (event->source() == this || !m_hooks.canDrop || !m_hooks.drop ||
+        !m_hooks.canDrop(event->mimeData(), item)) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    m_hooks.drop(event->mimeData(), item);
 }
 
 // ---- Double-click -------------------------------------------------------------

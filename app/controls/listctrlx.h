@@ -4,8 +4,11 @@
 // The selection is highlighted across the whole row up to the end of the last
 // column and stays visible in grey while the list has no focus; texts are drawn
 // in the pane font, the second column right-aligned and the third left-aligned.
-// A double-click becomes WM_LIST_DBLCLK to the owning view. Rows stay in the
-// order the view inserts them.
+// A double-click, and Enter, become WM_LIST_DBLCLK to the owning view. Rows
+// stay in the order the view inserts them until a column heading is clicked:
+// then they are sorted by that column (again: the other way round), by the
+// row's sort key for the column where the view gave one (exact byte counts,
+// real times), else by its text, ties by name.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +18,7 @@
 #include <QIcon>
 #include <QTreeWidget>
 
+#include "app/controls/panehooks.h"
 #include "platform/message.h"
 
 class CListCtrlX : public QTreeWidget {
@@ -98,16 +102,42 @@ public:
     int GetSelectedCount() const;
     QRect GetItemRect(int row, int code) const;
 
+    // Sorting. A key makes the column sort by number rather than by its text.
+    bool SetItemSortKey(int row, int column, std::int64_t key);
+    // The row's key for the column; fallback when it has none.
+    std::int64_t GetItemSortKey(int row, int column, std::int64_t fallback = 0) const;
+    // What a click on the column's heading does: sorts by it, the other way
+    // round when it already is the sort column.
+    void OnColumnClick(int column);
+    // Sorts the rows as the last click asked (after a new filling); nothing
+    // while no heading was clicked.
+    void ApplySort();
+    // -1 while the rows are in the view's order.
+    int GetSortColumn() const { return m_sortColumn; }
+    bool IsSortDescending() const { return m_sortDescending; }
+
+    // Keys, context menu and drag and drop, for the owner.
+    void SetPaneHooks(PaneHooks hooks) { m_hooks = std::move(hooks); }
+    // Where a drag of the selection starts; what it carries, from the hooks.
+    void StartDrag();
+
 protected:
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
                  const QModelIndex& index) const override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void startDrag(Qt::DropActions supportedActions) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     bool viewportEvent(QEvent* event) override;
 
 private:
     class Delegate;
+    class Item;
 
     void OnDblClk(int firstSelected);
     int TotalColumnWidth() const;
@@ -122,4 +152,7 @@ private:
     int m_ctrlId = 0;
     bool m_showSelectionAlways = false;
     HWND m_notifyWindow = nullptr;
+    int m_sortColumn = -1;
+    bool m_sortDescending = false;
+    PaneHooks m_hooks;
 };

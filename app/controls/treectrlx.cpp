@@ -5,6 +5,11 @@
 #include <string_view>
 
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDragLeaveEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -115,6 +120,9 @@ CTreeCtrlX::CTreeCtrlX(QWidget* parent) : QTreeWidget(parent) {
     // sideways instead of being cut off.
     header()->setStretchLastSection(false);
     header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    // Files may be dropped on a folder; what is taken, the owner decides.
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
 
     // The style's own selection would show through around the painted labels.
     QPalette pal = palette();
@@ -290,15 +298,20 @@ bool CTreeCtrlX::OnItemExpanding(HTREEITEM item, bool expanding) {
 // ---- Paths ----------------------------------------------------------------------
 
 HTREEITEM CTreeCtrlX::GetSelectedPath(std::string& path) const {
-    path.clear();
-    const HTREEITEM root = GetRootItem();
     HTREEITEM item = GetSelectedItem();
     if (item == nullptr) {
-        item = root;
+        item = GetRootItem();
     }
+    path = GetItemPath(item);
+    return item;
+}
+
+std::string CTreeCtrlX::GetItemPath(HTREEITEM item) const {
+    std::string path;
     if (item == nullptr) {
-        return nullptr;
+        return path;
     }
+    const HTREEITEM root = GetRootItem();
     for (HTREEITEM it = item; it != nullptr && it != root; it = it->parent()) {
         std::string label = GetItemText(it);
         if (!EndsWithBackslash(label)) {
@@ -312,7 +325,7 @@ HTREEITEM CTreeCtrlX::GetSelectedPath(std::string& path) const {
         }
         path.insert(0, kPvrRootPath);
     }
-    return item;
+    return path;
 }
 
 bool CTreeCtrlX::NeedsListing() const {
@@ -666,6 +679,13 @@ void CTreeCtrlX::mousePressEvent(QMouseEvent* event) {
         event->accept();
         return;
     }
+    // A right click brings the focus and a context menu for the folder under
+    // it; it selects nothing, since on the PVR a selection starts a listing.
+    if (event->button() == Qt::RightButton) {
+        setFocus(Qt::MouseFocusReason);
+        event->accept();
+        return;
+    }
     // A click below the items would clear the selection, and with it the folder
     // whose files the pane shows; it only brings the tree the focus.
     if (!indexAt(event->position().toPoint()).isValid()) {
@@ -705,10 +725,98 @@ void CTreeCtrlX::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    const int vk = platform::QtKeyToVirtualKey(event->key());
+    const unsigned modifiers = PaneKeyModifiers(event->modifiers());
+    if (vk != 0 && m_hooks.key && m_hooks.key(vk, modifiers)) {
+        event->accept();
+        return;
+    }
     if (m_onKeyDown) {
-        m_onKeyDown(platform::QtKeyToVirtualKey(event->key()));
+        m_onKeyDown(vk);
+    }
+    // Backspace goes up a folder (the root has nowhere to go).
+    if (vk == platform::VK_BACK && modifiers == 0) {
+        const HTREEITEM item = GetSelectedItem();
+        if (item != nullptr && item->parent() != nullptr) {
+            SelectItem(item->parent());
+        }
+        event->accept();
+        return;
     }
     QTreeWidget::keyPressEvent(event);
+}
+
+// ---- Context menu and drops ----------------------------------------------------------
+
+void CTreeCtrlX::SetDropHighlight(HTREEITEM item) {
+    const QPersistentModelIndex index(item != nullptr ? indexFromItem(item) : QModelIndex());
+    if (index != m_dropHighlight) {
+        m_dropHighlight = index;
+        viewport()->update();
+    }
+}
+
+HTREEITEM CTreeCtrlX::GetDropHighlight() const {
+    return m_dropHighlight.isValid() ? itemFromIndex(m_dropHighlight) : nullptr;
+}
+
+void CTreeCtrlX::contextMenuEvent(QContextMenuEvent* event) {
+    if (!m_enabled || !m_hooks.contextMenu) {
+        event->accept();
+        return;
+    }
+    HTREEITEM item = nullptr;
+    QPoint at = event->globalPos();
+    if (event->reason() == QContextMenuEvent::Mouse) {
+        item = itemAt(event->pos());
+    } else {
+        item = GetSelectedItem();
+        const QRect cell = item != nullptr ? GetItemRect(item, true) : QRect();
+        at = viewport()->mapToGlobal(cell.isValid() ? cell.center() : QPoint(0, 0));
+    }
+    if (item == nullptr) {
+        event->accept();
+        return;
+    }
+    // The folder the menu is for shows as such while the menu is up.
+    SetDropHighlight(item);
+    m_hooks.contextMenu(item, at);
+    SetDropHighlight(nullptr);
+    event->accept();
+}
+
+void CTreeCtrlX::dragEnterEvent(QDragEnterEvent* event) {
+    dragMoveEvent(event);
+}
+
+void CTreeCtrlX::dragMoveEvent(QDragMoveEvent* event) {
+    HTREEITEM item = itemAt(event->position().toPoint());
+    if (m_enabled && m_hooks.canDrop && m_hooks.canDrop(event->mimeData(), item)) {
+        SetDropHighlight(item);
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        SetDropHighlight(nullptr);
+        event->ignore();
+    }
+}
+
+void CTreeCtrlX::dragLeaveEvent(QDragLeaveEvent* event) {
+    SetDropHighlight(nullptr);
+    event->accept();
+}
+
+void CTreeCtrlX::dropEvent(QDropEvent* event) {
+    SetDropHighlight(nullptr);
+    HTREEITEM item = itemAt(event->position().toPoint());
+    if (!m_enabled || !m_hooks.canDrop || !m_hooks.drop ||
+        !m_hooks.canDrop(event->mimeData(), item)) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    m_hooks.drop(event->mimeData(), item);
 }
 
 // The selection's colours depend on the focus.
@@ -747,7 +855,9 @@ void CTreeCtrlX::paintEvent(QPaintEvent* event) {
         const QString label = VisibleText(item->text(0));
         const int labelWidth = fm.horizontalAdvance(label);
         QColor textColor;
-        if (!item->isSelected()) {
+        const bool highlighted = item->isSelected() || (m_dropHighlight.isValid() &&
+                                                        indexFromItem(item) == m_dropHighlight);
+        if (!highlighted) {
             textColor = m_enabled ? QColor(0, 0, 0) : GetSysColor(COLOR_GRAYTEXT);
             painter.fillRect(textRect, GetSysColor(m_enabled ? COLOR_WINDOW : COLOR_SCROLLBAR));
         } else {

@@ -12,7 +12,10 @@
 #include <vector>
 
 #include <QIcon>
+#include <QPersistentModelIndex>
 #include <QTreeWidget>
+
+#include "app/controls/panehooks.h"
 
 struct StbFindData;
 
@@ -62,6 +65,8 @@ public:
     // PC root, "C:\" for a drive, "C:\Movies\" for a folder; "C:\PVR" for the PVR
     // root and "C:\PVR\AV\" below it. Returns the item, or nullptr for an empty tree.
     HTREEITEM GetSelectedPath(std::string& path) const;
+    // The same path for any item of the tree.
+    std::string GetItemPath(HTREEITEM item) const;
     // True when the selected folder (the root when none) has no children or is
     // not expanded, i.e. its contents are not on show yet.
     bool NeedsListing() const;
@@ -113,6 +118,13 @@ public:
     void SetKeyDownHandler(std::function<void(int vk)> handler) {
         m_onKeyDown = std::move(handler);
     }
+    // Keys, context menu and drops, for the owner. The hooks see a key before
+    // the notification above. Backspace, when no hook takes it, goes up to the
+    // selected folder's parent.
+    void SetPaneHooks(PaneHooks hooks) { m_hooks = std::move(hooks); }
+    // The item drawn as the target of a drop or a context menu (null: none).
+    void SetDropHighlight(HTREEITEM item);
+    HTREEITEM GetDropHighlight() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -120,6 +132,11 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 
@@ -159,5 +176,7 @@ private:
     bool m_undoingExpansion = false;
     std::function<void()> m_onSelChanged;
     std::function<void(int)> m_onKeyDown;
+    PaneHooks m_hooks;
+    QPersistentModelIndex m_dropHighlight;
     std::vector<QMetaObject::Connection> m_connections;
 };

@@ -152,8 +152,12 @@ void CHostFileListView::FillList(const std::string& folder) {
         m_list->InsertItem(row, entry.name, image);
         m_list->SetItemText(row, 1, FormatSize(entry.size));
         m_list->SetItemText(row, 2, FormatDate(platform::ToLocalTime(entry.creationTime)));
+        // The columns sort by the exact size and the real time, not by the texts.
+        m_list->SetItemSortKey(row, 1, static_cast<std::int64_t>(entry.size));
+        m_list->SetItemSortKey(row, 2, entry.creationTime);
         ++row;
     }
+    m_list->ApplySort();
     m_list->setUpdatesEnabled(true);
 }
 
@@ -224,7 +228,11 @@ bool CHostFileListView::RenameFile(const std::string& oldPath, const std::string
         return false;
     }
     // Size, date and image stay: it is the same file under another name.
-    return m_list->SetItemText(row, 0, newName);
+    if (!m_list->SetItemText(row, 0, newName)) {
+        return false;
+    }
+    m_list->ApplySort();
+    return true;
 }
 
 HWND CHostFileListView::MainWindow() const {

@@ -1,7 +1,7 @@
 // The PC file list pane (row 0, column 1): the files of the folder selected in
 // the PC folder tree that the PVR can take (recordings, music and software
 // images) and converted recordings, one row each with its size in kilobytes
-// and its creation date.
+// and its creation date. A click on a column's heading sorts the rows by it.
 //
 // The PC folder tree drives it through FillList; the file commands and the
 // upload engine read its selection and delete or rename single files through

@@ -19,7 +19,7 @@ constexpr const char* kErrorText = "Error occurred.";
 }  // namespace
 
 CSTBFileListView::CSTBFileListView(CTavrixDoc* document, QWidget* parent)
-    : QWidget(parent), m_document(document), m_rowSizes(kMaxRows, 0) {
+    : QWidget(parent), m_document(document) {
     setAccessibleName("PVR files");
     OnInitialUpdate();
 }
@@ -75,6 +75,14 @@ std::string CSTBFileListView::FormatDate(const StbFindData& entry) {
     return text;
 }
 
+std::int64_t CSTBFileListView::DateKey(const StbFindData& entry) {
+    std::int64_t key = entry.year;
+    for (const int part : {entry.month, entry.day, entry.hour, entry.minute, entry.second}) {
+        key = key * 100 + part;
+    }
+    return key;
+}
+
 void CSTBFileListView::FillList(const std::string& folder, int count, const StbFindData* entries) {
     if (m_list->GetItemCount() > 0) {
         m_list->DeleteAllItems();
@@ -92,10 +100,13 @@ void CSTBFileListView::FillList(const std::string& folder, int count, const StbF
         }
         m_list->InsertItem(row, name);
         m_list->SetItemText(row, 1, FormatSizeKb(entry.size));
-        m_rowSizes[static_cast<std::size_t>(row)] = entry.size;
+        // The exact size travels with the row: it is the size column's key.
+        m_list->SetItemSortKey(row, 1, entry.size);
         m_list->SetItemText(row, 2, FormatDate(entry));
+        m_list->SetItemSortKey(row, 2, DateKey(entry));
         ++row;
     }
+    m_list->ApplySort();
 }
 
 void CSTBFileListView::ClearList() {
@@ -120,7 +131,7 @@ bool CSTBFileListView::GetNextSelected(std::string& name, std::int64_t* size) {
     const int row = m_walkPos;
     name = m_list->GetItemText(row, 0);
     if (size != nullptr) {
-        *size = m_rowSizes[static_cast<std::size_t>(row)];
+        *size = GetRowSize(row);
     }
     m_walkPos = m_list->GetNextSelectedItem(row);
     return true;
@@ -152,7 +163,7 @@ bool CSTBFileListView::FindByName(const std::string& name, std::int64_t* size) c
         return false;
     }
     if (size != nullptr) {
-        *size = m_rowSizes[static_cast<std::size_t>(row)];
+        *size = GetRowSize(row);
     }
     return true;
 }
@@ -170,11 +181,8 @@ bool CSTBFileListView::DeleteFile(const std::string& path) {
     if (row < 0) {
         return false;
     }
-    const int count = m_list->GetItemCount();
+    // Every later row moves up one, its size with it.
     m_list->DeleteItem(row);
-    // Every later row moves up one, and its size with it.
-    std::copy(m_rowSizes.begin() + row + 1, m_rowSizes.begin() + count, m_rowSizes.begin() + row);
-    m_rowSizes[static_cast<std::size_t>(count - 1)] = 0;
     return true;
 }
 
@@ -191,6 +199,7 @@ bool CSTBFileListView::RenameFile(const std::string& oldPath, const std::string&
         return false;
     }
     m_list->SetItemText(row, 0, newName);
+    m_list->ApplySort();
     return true;
 }
 
@@ -202,5 +211,5 @@ std::int64_t CSTBFileListView::GetRowSize(int row) const {
     if (row < 0 || row >= m_list->GetItemCount()) {
         return -1;
     }
-    return m_rowSizes[static_cast<std::size_t>(row)];
+    return m_list->GetItemSortKey(row, 1);
 }

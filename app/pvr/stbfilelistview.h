@@ -2,8 +2,10 @@
 //
 // Shows the files of the PVR folder the PVR tree listed last, one row each with
 // its name, its size in KB and its time stamp, and keeps every row's exact byte
-// count beside it: the transfer and file commands read those sizes together
-// with the selection, and the KB column is rounded down. It never reads a
+// count with it: the transfer and file commands read those sizes together
+// with the selection, and the KB column is rounded down. The columns sort by
+// name, by that exact size and by the time stamp when their headings are
+// clicked; each row keeps its own size wherever it goes. It never reads a
 // listing itself; the PVR tree fills it when a listing completes. Delete and
 // rename go to the device from here.
 #pragma once
@@ -37,6 +39,9 @@ public:
     static constexpr int kListId = 105;
     // As many rows as a listing holds entries.
     static constexpr int kMaxRows = 1000;
+    // The date column's sort key: the time stamp as one number that orders
+    // as time does.
+    static std::int64_t DateKey(const StbFindData& entry);
 
     explicit CSTBFileListView(CTavrixDoc* document, QWidget* parent = nullptr);
     ~CSTBFileListView() override;
@@ -89,7 +94,6 @@ private:
 
     CTavrixDoc* m_document;
     CListCtrlX* m_list = nullptr;
-    std::vector<std::int64_t> m_rowSizes;
     int m_walkPos = -1;  // the next selected row of the walk; -1 when it is over
     StbDeviceCalls m_device;
 };

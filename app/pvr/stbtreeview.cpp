@@ -165,7 +165,7 @@ void CSTBTreeView::OnDeviceArrived(const DeviceDescriptor* descriptor) {
         m_tree->SetSelChangedHandler([this] { OnSelChanged(); });
         m_tree->SetKeyDownHandler([this](int vk) { OnTreeKeyDown(vk); });
         if (CMainFrame* frame = MainFrame()) {
-            frame->UpdateTabOrder();
+            frame->OnPaneControlCreated();
         }
     } else if (m_tree->GetRootItem() != nullptr) {
         // Announced again without a removal between: one root, not two.
@@ -220,6 +220,7 @@ bool CSTBTreeView::StartListing() {
 }
 
 void CSTBTreeView::StopListing() {
+    m_pending = nullptr;
     if (!m_busy) {
         return;
     }
@@ -260,12 +261,20 @@ void CSTBTreeView::OnPoll() {
     // failed the listing as surely as one that stays busy; ending it like one
     // keeps the main window from staying disabled.
     if (m_retriesLeft <= 0 || n < -1 || n > room) {
+        m_filesOf.clear();
         SetDialogText(kFailedDialogText);
         SetStatus(kFailedStatusText);
         SetTimer(GetSafeHwnd(), kEndTimer, kEndMs);
         return;
     }
     if (n == 0) {
+        // The list is left as it was: it shows the folder only when it was
+        // emptied for it (or already showed it empty).
+        if (m_fileList == nullptr || m_fileList->GetItemCount() == 0) {
+            m_filesOf = m_currentFolder;
+        } else {
+            m_filesOf.clear();
+        }
         SetStatus("No files found.");
         SetTimer(GetSafeHwnd(), kEndTimer, kEndMs);
         return;
@@ -337,6 +346,7 @@ void CSTBTreeView::CompleteListing(int found) {
     if (m_fileList != nullptr) {
         m_fileList->FillList(m_currentFolder, listing.count, listing.entries.data());
     }
+    m_filesOf = m_currentFolder;
 }
 
 void CSTBTreeView::OnListingEnd() {
@@ -348,6 +358,50 @@ void CSTBTreeView::OnListingEnd() {
     EnableMainFrame(true);
     if (m_tree != nullptr) {
         m_tree->setFocus();
+    }
+    RunPending();
+}
+
+bool CSTBTreeView::IsListShowingFolder() const {
+    std::string selected;
+    return !m_busy && m_tree != nullptr && m_tree->GetSelectedItem() != nullptr &&
+           m_tree->GetSelectedPath(selected) != nullptr && !m_filesOf.empty() &&
+           EqualsNoCase(DropTrailingBackslash(selected), DropTrailingBackslash(m_filesOf));
+}
+
+bool CSTBTreeView::RunInFolder(const std::string& path, std::function<void()> action) {
+    m_pending = nullptr;
+    HTREEITEM item = FindFolderItem(path);
+    if (item == nullptr || m_busy) {
+        return false;
+    }
+    if (item == m_tree->GetSelectedItem() && IsListShowingFolder()) {
+        action();
+        return true;
+    }
+    m_pending = std::move(action);
+    m_pendingFolder = m_tree->GetItemPath(item);
+    if (item != m_tree->GetSelectedItem()) {
+        m_tree->SelectItem(item);
+    }
+    // A folder whose sub-folders are on show is not listed on selection.
+    if (!m_busy) {
+        StartListing();
+    }
+    if (!m_busy) {
+        m_pending = nullptr;
+        return false;
+    }
+    return true;
+}
+
+void CSTBTreeView::RunPending() {
+    std::function<void()> action = std::move(m_pending);
+    m_pending = nullptr;
+    if (action && IsListShowingFolder() &&
+        EqualsNoCase(DropTrailingBackslash(m_currentFolder),
+                     DropTrailingBackslash(m_pendingFolder))) {
+        action();
     }
 }
 
@@ -400,6 +454,7 @@ void CSTBTreeView::OnSelChanged() {
     if (m_fileList != nullptr) {
         m_fileList->ClearList();
     }
+    m_filesOf.clear();
 }
 
 void CSTBTreeView::OnTreeKeyDown(int vk) {
@@ -443,6 +498,8 @@ void CSTBTreeView::ClearTree() {
         return;
     }
     m_lastSelected = nullptr;
+    m_pending = nullptr;
+    m_filesOf.clear();
     m_tree->ClearImages();
     m_tree->DeleteAllItems();
 }
@@ -514,6 +571,9 @@ HTREEITEM CSTBTreeView::FindFolderItem(const std::string& path) const {
         return nullptr;
     }
     HTREEITEM item = m_tree->FindItemByPath(path);
+    if (item == m_tree->GetRootItem() && EqualsNoCase(DropTrailingBackslash(path), "C:\\PVR")) {
+        return item;
+    }
     if (item == nullptr || item == m_tree->GetRootItem()) {
         return nullptr;
     }

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include <QWidget>
@@ -59,6 +60,16 @@ public:
     bool GetCurrentFolder(std::string& path) const;
     // Removes every item; the next arrival builds the root again.
     void ClearTree();
+    // Runs action once the file list shows the files of the folder at path (a
+    // full PVR path): at once when it does already, else once the folder is
+    // selected and listed (a folder whose sub-folders are on show is listed
+    // too). False, with nothing run, when the tree has no such folder or its
+    // listing could not start; a listing that fails drops the action. A later
+    // request replaces one still waiting.
+    bool RunInFolder(const std::string& path, std::function<void()> action);
+    // True while the file list shows the selected folder's files as listed:
+    // what an upload asks about existing files.
+    bool IsListShowingFolder() const;
     // The walk over the PVR file list's selection.
     bool BeginSelection();
     bool GetNextSelected(std::string& name, std::int64_t* size = nullptr);
@@ -116,8 +127,12 @@ private:
     void SetDialogText(const std::string& text) const;
     void EnableMainFrame(bool enable) const;
     bool ContainsItem(HTREEITEM item) const;
-    // The folder item at exactly this PVR path; null when the tree has none there.
+    // The folder item at exactly this PVR path (the root for C:\PVR); null when
+    // the tree has none there.
     HTREEITEM FindFolderItem(const std::string& path) const;
+    // Runs the action waiting for the listing that just ended, if that listing
+    // showed its folder.
+    void RunPending();
 
     CTavrixDoc* m_document;
     // Members in the order the listing builds on them.
@@ -131,6 +146,12 @@ private:
     bool m_firstListing = false;
     std::string m_currentFolder;
     bool m_busy = false;
+
+    // The folder whose files the list shows as listed; empty once the list
+    // was emptied for another folder or a listing failed.
+    std::string m_filesOf;
+    std::function<void()> m_pending;
+    std::string m_pendingFolder;
 
     HTREEITEM m_lastSelected = nullptr;
     std::string m_rootLabel;

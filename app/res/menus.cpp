@@ -9,10 +9,11 @@ namespace {
 using platform::MenuItemTemplate;
 namespace mf = platform::mf;
 
+// Each item shows the key that does the same in the panes.
 constexpr std::array kFileMenu{
-    MenuItemTemplate("&New Folder", ID_FILE_NEW_FOLDER),
-    MenuItemTemplate("&Rename", ID_FILE_RENAME),
-    MenuItemTemplate("&Delete", ID_FILE_DELETE),
+    MenuItemTemplate("&New Folder\tF7", ID_FILE_NEW_FOLDER),
+    MenuItemTemplate("&Rename\tF2", ID_FILE_RENAME),
+    MenuItemTemplate("&Delete\tDel", ID_FILE_DELETE),
     MenuItemTemplate("", 0, mf::Separator),
     MenuItemTemplate("&PVR file to .avi", ID_FILE_CONVERT_AVI),
     MenuItemTemplate("", 0, mf::Separator),
@@ -48,10 +49,75 @@ constexpr std::array kMenuBar{
 
 constexpr platform::MenuTemplate kMainMenu{IDR_MAINFRAME, kMenuBar};
 
+// The panes' context menus: what applies to the pane, with the captions of
+// the menu bar where the command is there too.
+constexpr MenuItemTemplate kNewFolder("&New Folder\tF7", ID_FILE_NEW_FOLDER);
+constexpr MenuItemTemplate kRename("&Rename\tF2", ID_FILE_RENAME);
+constexpr MenuItemTemplate kDelete("&Delete\tDel", ID_FILE_DELETE);
+constexpr MenuItemTemplate kSeparator("", 0, mf::Separator);
+constexpr MenuItemTemplate kDownload("&Download(PVR-->PC)", ID_TRANSFER_DOWNLOAD);
+constexpr MenuItemTemplate kUpload("&Upload(PC--->PVR)", ID_TRANSFER_UPLOAD);
+constexpr MenuItemTemplate kShowHidden("Show hidden PVR files", ID_VIEW_SHOW_HIDDEN);
+
+constexpr std::array kPcTreeMenu{
+    kDownload,
+    kSeparator,
+    kNewFolder,
+    kRename,
+    kDelete,
+    kSeparator,
+    MenuItemTemplate("Re&fresh\tF5", ID_PC_REFRESH),
+};
+
+constexpr std::array kPcListMenu{
+    kUpload,    MenuItemTemplate("&PVR file to .avi", ID_FILE_CONVERT_AVI),
+    kSeparator, kNewFolder,
+    kRename,    kDelete,
+    kSeparator, MenuItemTemplate("Re&fresh\tF5", ID_PC_REFRESH),
+};
+
+constexpr std::array kPvrTreeMenu{
+    kUpload,
+    kSeparator,
+    kNewFolder,
+    kRename,
+    kDelete,
+    kSeparator,
+    MenuItemTemplate("Re&fresh\tF5", ID_PVR_REFRESH),
+    kShowHidden,
+};
+
+constexpr std::array kPvrListMenu{
+    kDownload,
+    kSeparator,
+    kNewFolder,
+    kRename,
+    kDelete,
+    kSeparator,
+    MenuItemTemplate("Re&fresh\tF5", ID_PVR_REFRESH),
+    kShowHidden,
+};
+
 }  // namespace
 
 const platform::MenuTemplate& MainMenu() {
     return kMainMenu;
+}
+
+std::span<const MenuItemTemplate> PcTreeMenu() {
+    return kPcTreeMenu;
+}
+
+std::span<const MenuItemTemplate> PcListMenu() {
+    return kPcListMenu;
+}
+
+std::span<const MenuItemTemplate> PvrTreeMenu() {
+    return kPvrTreeMenu;
+}
+
+std::span<const MenuItemTemplate> PvrListMenu() {
+    return kPvrListMenu;
 }
 
 }  // namespace res

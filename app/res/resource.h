@@ -120,6 +120,8 @@ constexpr UINT ID_PVR_UPGRADE = 32815;
 constexpr UINT ID_VIEW_SHOW_HIDDEN = 32816;
 constexpr UINT ID_FILE_CONVERT_AVI = 32817;
 constexpr UINT ID_PVR_INFORMATION = 32818;
+// Lists the PC folder's files again (F5 and the PC panes' context menus).
+constexpr UINT ID_PC_REFRESH = 32830;
 
 // The standard commands, with their customary numbers.
 constexpr UINT ID_FILE_NEW = 0xE100;

@@ -1,6 +1,8 @@
 // The application's resources as data, for the platform's template builder.
 #pragma once
 
+#include <span>
+
 #include "app/res/resource.h"
 #include "platform/templates.h"
 
@@ -19,6 +21,12 @@ const platform::DialogTemplate& ConvertAviDialog();    // 158
 const platform::DialogTemplate& OnRefreshDialog();     // 159
 const platform::DialogTemplate& PvrInfoDialog();       // 160
 const platform::DialogTemplate& AboutDialog();         // 161
+
+// The panes' context menus.
+std::span<const platform::MenuItemTemplate> PcTreeMenu();
+std::span<const platform::MenuItemTemplate> PcListMenu();
+std::span<const platform::MenuItemTemplate> PvrTreeMenu();
+std::span<const platform::MenuItemTemplate> PvrListMenu();
 
 // What a screen reader says for a toolbar button (the buttons carry no tool
 // tips, so it cannot take those); empty for an unknown id.

@@ -29,6 +29,7 @@
 #include "app/res/resources.h"
 #include "app/shell/aboutdlg.h"
 #include "app/shell/onrefreshdlg.h"
+#include "app/shell/paneactions.h"
 #include "app/shell/tavrixapp.h"
 #include "app/shell/tavrixdoc.h"
 #include "app/transfer/transfercommands.h"
@@ -100,6 +101,7 @@ const std::array kCommands{
     CommandEntry{ID_PVR_UPGRADE, &CMainFrame::OnUpgradeSoftware},
     CommandEntry{ID_APP_ABOUT, &CMainFrame::OnAppAbout},
     CommandEntry{ID_PVR_REFRESH, &CMainFrame::OnRefreshPvr},
+    CommandEntry{ID_PC_REFRESH, &CMainFrame::OnRefreshPc},
     CommandEntry{ID_FILE_NEW, &CMainFrame::OnFileNew},
     CommandEntry{ID_FILE_OPEN, &CMainFrame::OnFileOpen},
     CommandEntry{ID_FILE_SAVE, &CMainFrame::OnFileSave},
@@ -122,10 +124,13 @@ QRect CMainFrame::CenteredRect(QSize frameClient, QPoint frameTopLeft, QSize dia
 CMainFrame::CMainFrame(CTavrixDoc* document) : m_document(document) {
     m_refreshDlg = std::make_unique<COnRefreshDlg>();
     m_transfers = std::make_unique<CTransferCommands>(*this);
+    m_paneActions = std::make_unique<CPaneActions>(*this);
     setAccessibleName("Vexlo");
 }
 
 CMainFrame::~CMainFrame() {
+    // The panes' hooks lead here; they go before anything else does.
+    m_paneActions.reset();
     // A running worker is stopped while the device library is still open.
     m_transfers.reset();
     DestroyWindow();
@@ -156,7 +161,7 @@ bool CMainFrame::Create(const QRect& geometry) {
     if (m_created) {
         // The panes' first update, as a document's frame gets it before it is shown.
         m_hostFileList->OnInitialUpdate();
-        UpdateTabOrder();
+        OnPaneControlCreated();
     }
     return m_created;
 }
@@ -360,6 +365,13 @@ void CMainFrame::OnCommand(UINT id) {
     }
 }
 
+void CMainFrame::OnPaneCommand(Pane pane, UINT id) {
+    const Pane outer = m_commandPane;
+    m_commandPane = pane;
+    OnCommand(id);
+    m_commandPane = outer;
+}
+
 // ---- Services ------------------------------------------------------------------------------
 
 void CMainFrame::SetStatusText(const std::string& text) {
@@ -401,6 +413,9 @@ CMainFrame::Pane CMainFrame::GetActivePane() const {
     if (!m_created) {
         return Pane::None;
     }
+    if (m_commandPane != Pane::None) {
+        return m_commandPane;
+    }
     if (m_stbTree->HasFocus()) {
         return Pane::StbTree;
     }
@@ -440,16 +455,23 @@ void CMainFrame::UpdateTabOrder() {
     }
 }
 
+void CMainFrame::OnPaneControlCreated() {
+    UpdateTabOrder();
+    if (m_created) {
+        m_paneActions->AttachControls();
+    }
+}
+
 QWidget* CMainFrame::PaneControl(Pane pane) const {
     switch (pane) {
         case Pane::HostTree:
-            return m_hostTree->GetTreeCtrl();
+            return m_hostTree != nullptr ? m_hostTree->GetTreeCtrl() : nullptr;
         case Pane::HostFileList:
-            return m_hostFileList->GetListCtrl();
+            return m_hostFileList != nullptr ? m_hostFileList->GetListCtrl() : nullptr;
         case Pane::StbTree:
-            return m_stbTree->GetTreeCtrl();
+            return m_stbTree != nullptr ? m_stbTree->GetTreeCtrl() : nullptr;
         case Pane::StbFileList:
-            return m_stbFileList->GetListCtrl();
+            return m_stbFileList != nullptr ? m_stbFileList->GetListCtrl() : nullptr;
         default:
             return nullptr;
     }
@@ -867,6 +889,12 @@ void CMainFrame::OnAppAbout() {
 void CMainFrame::OnRefreshPvr() {
     if (m_created) {
         m_stbTree->Refresh();
+    }
+}
+
+void CMainFrame::OnRefreshPc() {
+    if (m_created) {
+        m_hostTree->Refresh();
     }
 }
 

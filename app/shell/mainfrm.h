@@ -28,6 +28,7 @@
 class CHostFileListView;
 class CHostTreeView;
 class COnRefreshDlg;
+class CPaneActions;
 class CSTBFileListView;
 class CSTBTreeView;
 class CTavrixDoc;
@@ -69,6 +70,10 @@ public:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     // Routes a command id of the menu, toolbar or accelerators to its handler.
     void OnCommand(UINT id);
+    // The command as a key or a context menu of a pane asks for it: that pane
+    // counts as the active one whatever has the focus (a command that waited
+    // for a PVR listing runs when the window may not have it back yet).
+    void OnPaneCommand(Pane pane, UINT id);
     // The handler of a command id; nullptr for an id nobody handles.
     static CommandHandler FindCommandHandler(UINT id);
 
@@ -92,6 +97,9 @@ public:
     // tree, PVR list) and then the toolbar. Panes make their controls at
     // different times; each new one is put in its place again.
     void UpdateTabOrder();
+    // A pane made its inner control late (the PVR tree, at the first PVR): it
+    // takes its place in the tab order and gets the panes' keys, menu and drops.
+    void OnPaneControlCreated();
     // False, after telling the user, when no PVR is attached.
     bool CheckDevicePresent();
     const DeviceDescriptor& GetDeviceDescriptor() const { return m_deviceDescriptor; }
@@ -108,6 +116,9 @@ public:
     QSplitter* GetSplitter() const { return m_splitter; }
     CTavrixDoc* GetDocument() const { return m_document; }
     CTransferCommands& GetTransferCommands() { return *m_transfers; }
+    CPaneActions& GetPaneActions() { return *m_paneActions; }
+    // The pane's inner tree or list; null while the pane has not made it.
+    QWidget* PaneControl(Pane pane) const;
     // The frame's client area: the window below its menu bar.
     QSize ClientSize() const;
 
@@ -130,6 +141,7 @@ public:
     void OnUpgradeSoftware();
     void OnAppAbout();
     void OnRefreshPvr();
+    void OnRefreshPc();
     void OnFileNew();
     void OnFileOpen();
     void OnFileSave();
@@ -149,8 +161,6 @@ private:
     void RefreshDestination();
     void ActivatePane(int step);
     Pane PaneWithFocus() const;
-    // The pane's inner tree or list; null while the pane has not made it.
-    QWidget* PaneControl(Pane pane) const;
 
     // The file commands' parts.
     void DeletePvrFolder();
@@ -178,8 +188,10 @@ private:
 
     CTavrixDoc* m_document;
     std::unique_ptr<CTransferCommands> m_transfers;
+    std::unique_ptr<CPaneActions> m_paneActions;
     const TransferItem* m_batchHead = nullptr;
     bool m_created = false;
     bool m_destroyed = false;
     bool m_deviceOpen = false;
+    Pane m_commandPane = Pane::None;
 };

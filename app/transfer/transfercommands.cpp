@@ -156,11 +156,33 @@ void CTransferCommands::OnUpload() {
     if (pcList == nullptr || !pcList->BeginSelection()) {
         return;
     }
-    BatchSource source = PaneSource();
-    source.nextSelected = [pcList](TransferSelection& selected) {
+    std::optional<std::string> pcFolder;
+    if (std::string folder; m_frame.GetHostTreeView()->GetCurrentFolder(folder)) {
+        pcFolder = folder;
+    }
+    Upload(pcFolder, [pcList](TransferSelection& selected) {
         selected = {};
         return pcList->GetNextSelected(selected.name);
-    };
+    });
+}
+
+void CTransferCommands::UploadFiles(const std::string& pcFolder,
+                                    const std::vector<std::string>& names) {
+    if (names.empty() || !CheckIdle()) {
+        return;
+    }
+    std::vector<TransferSelection> files;
+    files.reserve(names.size());
+    for (const std::string& name : names) {
+        files.push_back(TransferSelection{name, 0, {}});
+    }
+    Upload(pcFolder, WalkOver(std::move(files)));
+}
+
+void CTransferCommands::Upload(const std::optional<std::string>& pcFolder, Walk next) {
+    BatchSource source = PaneSource();
+    source.nextSelected = std::move(next);
+    source.pcFolder = pcFolder;
     CSTBFileListView* pvrList = m_frame.GetSTBFileListView();
     source.findOnPvr = [pvrList](const std::string& name, std::int64_t* size) {
         return pvrList->FindByName(name, size);
@@ -178,12 +200,34 @@ void CTransferCommands::OnDownload() {
     if (pvrTree == nullptr || !pvrTree->BeginSelection()) {
         return;
     }
-    BatchSource source = PaneSource();
-    source.nextSelected = [pvrTree](TransferSelection& selected) {
+    Download([pvrTree](TransferSelection& selected) {
         selected = {};
         return pvrTree->GetNextSelected(selected.name, &selected.size);
-    };
+    });
+}
+
+void CTransferCommands::DownloadFiles(const std::vector<TransferSelection>& files) {
+    if (files.empty() || !CheckIdle()) {
+        return;
+    }
+    Download(WalkOver(files));
+}
+
+void CTransferCommands::Download(Walk next) {
+    BatchSource source = PaneSource();
+    source.nextSelected = std::move(next);
     if (BuildDownloadBatch(source, m_engine->Batch()) == BuildOutcome::Ready) {
         Start(false, platform::ThreadPriority::Normal, Disables::UserInterface);
     }
+}
+
+CTransferCommands::Walk CTransferCommands::WalkOver(std::vector<TransferSelection> files) {
+    auto next = std::make_shared<std::size_t>(0);
+    return [files = std::move(files), next](TransferSelection& selected) {
+        if (*next >= files.size()) {
+            return false;
+        }
+        selected = files[(*next)++];
+        return true;
+    };
 }

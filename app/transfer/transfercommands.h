@@ -3,11 +3,15 @@
 // tree's folder, and send a software image to the PVR (the upgrade). Each builds
 // the batch, shows the progress window, disables the user interface (the
 // upgrade: only the two trees) and starts the worker; the end of the batch comes
-// back to the main window through the progress window.
+// back to the main window through the progress window. A drop of files comes in
+// by the same way, with the dropped files in place of the selection.
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "transfer/batchbuilder.h"
 #include "transfer/transferengine.h"
@@ -30,6 +34,12 @@ public:
 
     void OnUpload();
     void OnDownload();
+    // The two commands for files named rather than selected: the files of a
+    // PC folder go up into the PVR tree's folder (the PVR list shows which of
+    // them exist there); files of the folder the PVR list shows come down
+    // into the PC tree's folder.
+    void UploadFiles(const std::string& pcFolder, const std::vector<std::string>& names);
+    void DownloadFiles(const std::vector<TransferSelection>& files);
     // Runs the batch already in the engine through the upload worker at the
     // given priority. False, after telling the user, when it could not start.
     bool StartUploadBatch(platform::ThreadPriority priority,
@@ -53,6 +63,11 @@ private:
     void ShowDialog();
     bool Start(bool upload, platform::ThreadPriority priority, Disables disables);
     void Enable(Disables what, bool enable);
+    using Walk = std::function<bool(TransferSelection&)>;
+    void Upload(const std::optional<std::string>& pcFolder, Walk next);
+    void Download(Walk next);
+    // A walk over a fixed list of files.
+    static Walk WalkOver(std::vector<TransferSelection> files);
     // Asks the overwrite/resume question.
     static int Ask(const std::string& text);
     // What both commands take from the panes: the two current folders, the

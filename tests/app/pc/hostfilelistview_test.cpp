@@ -79,6 +79,14 @@ TEST(PcFileList, SizeColumnIsWholeKilobytesOfTheFull64BitLength) {
         }
         EXPECT_TRUE(found) << c.name;
     }
+    // The size heading sorts by bytes, not by the KB text (which would put
+    // 1,205,632 first and leave 0 and 0 in listing order).
+    ctrl->OnColumnClick(1);
+    EXPECT_EQ(panes.Rows(),
+              (Rows{"empty.avr", "almost.avr", "one.avr", "big.avr", "odd.avr", "huge.avr"}));
+    // A listing of the folder again keeps that order.
+    panes.tree->Refresh();
+    EXPECT_EQ(panes.Rows()[1], "almost.avr");
 }
 
 TEST(PcFileList, DateIsTheTwelveHourClockOfTheListing) {
@@ -289,6 +297,16 @@ TEST(PcFileList, OpeningARecordingAsksTheMainWindowToConvertIt) {
     // A row index past the rows is no row.
     SendMessage(panes.list->GetSafeHwnd(), WM_LIST_DBLCLK, 7, 0);
     EXPECT_EQ(frame.received.size(), 1u);
+
+    // Enter opens the selection as a double-click does; with a modifier it is
+    // another key.
+    QTest::keyClick(ctrl, Qt::Key_Return);
+    QTest::keyClick(ctrl, Qt::Key_Enter, Qt::KeypadModifier);
+    QTest::keyClick(ctrl, Qt::Key_Return, Qt::AltModifier);
+    EXPECT_EQ(frame.received.size(), 3u);
+    panes.SelectRows({});
+    QTest::keyClick(ctrl, Qt::Key_Return);
+    EXPECT_EQ(frame.received.size(), 3u);
 }
 
 }  // namespace

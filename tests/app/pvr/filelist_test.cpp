@@ -2,6 +2,10 @@
 // file commands on the device.
 #include <gtest/gtest.h>
 
+#include <QHeaderView>
+#include <QTest>
+
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
@@ -132,6 +136,71 @@ TEST_F(PvrFileList, SelectionWalkAndLookUp) {
     ASSERT_TRUE(m_view.BeginSelection());
     m_view.FillList("C:\\PVR\\", 2, entries.data());
     EXPECT_FALSE(m_view.GetNextSelected(name, &size));
+}
+
+// A click on a heading sorts by that column, a second click the other way
+// round. Sizes sort by bytes (1023 and 1000 both show "0", "1,000" would
+// come before "999" as text), dates by time; each row keeps its own size, and
+// the walk and the look-up follow the rows.
+TEST_F(PvrFileList, HeadingsSortByNameExactSizeAndTime) {
+    const auto dated = [](const std::string& name, std::int64_t size, int year, int hour) {
+        StbFindData e = Entry(name, size);
+        e.year = static_cast<std::uint16_t>(year);
+        e.hour = static_cast<std::uint8_t>(hour);
+        return e;
+    };
+    const std::vector<StbFindData> entries{
+        dated("b.mp3", 1023, 2005, 18),
+        dated("A.avr", 1048576000, 2004, 23),
+        dated("c.ts", 1000, 2005, 9),
+        dated("d.frm", 999 * 1024, 2006, 0),
+    };
+    m_view.resize(800, 300);
+    m_view.show();
+    m_view.FillList("C:\\PVR\\", static_cast<int>(entries.size()), entries.data());
+    CListCtrlX* list = m_view.GetListCtrl();
+    EXPECT_EQ(list->GetSortColumn(), -1);
+    EXPECT_EQ(Texts(0), (std::vector<std::string>{"b.mp3", "A.avr", "c.ts", "d.frm"}));
+
+    struct Click {
+        int column;
+        std::vector<std::string> names;
+    };
+    const std::vector<Click> clicks{
+        {0, {"A.avr", "b.mp3", "c.ts", "d.frm"}}, {0, {"d.frm", "c.ts", "b.mp3", "A.avr"}},
+        {1, {"c.ts", "b.mp3", "d.frm", "A.avr"}}, {1, {"A.avr", "d.frm", "b.mp3", "c.ts"}},
+        {2, {"A.avr", "c.ts", "b.mp3", "d.frm"}},
+    };
+    QHeaderView* header = list->header();
+    for (const Click& click : clicks) {
+        const QPoint at(header->sectionViewportPosition(click.column) + 5, header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+        EXPECT_EQ(Texts(0), click.names) << "column " << click.column;
+    }
+    for (int row = 0; row < m_view.GetItemCount(); ++row) {
+        const std::string name = list->GetItemText(row, 0);
+        const auto entry = std::find_if(entries.begin(), entries.end(),
+                                        [&](const StbFindData& e) { return name == e.name; });
+        EXPECT_EQ(m_view.GetRowSize(row), entry->size) << name;
+    }
+
+    // Sorted by date: select c.ts and d.frm, the second and the last row.
+    list->SetItemState(3, CListCtrlX::kStateSelected, CListCtrlX::kStateSelected);
+    list->SetItemState(1, CListCtrlX::kStateSelected, CListCtrlX::kStateSelected);
+    std::string walked;
+    std::string name;
+    std::int64_t size = 0;
+    ASSERT_TRUE(m_view.BeginSelection());
+    while (m_view.GetNextSelected(name, &size)) {
+        walked += name + "=" + std::to_string(size) + ";";
+    }
+    EXPECT_EQ(walked, "c.ts=1000;d.frm=1022976;");
+    EXPECT_TRUE(m_view.FindByName("B.MP3", &size));
+    EXPECT_EQ(size, 1023);
+
+    // A new listing comes in sorted as the last click asked.
+    m_view.FillList("C:\\PVR\\", 3, entries.data());
+    EXPECT_EQ(Texts(0), (std::vector<std::string>{"A.avr", "c.ts", "b.mp3"}));
 }
 
 class PvrFileCommands : public PvrBrowserTest {
