@@ -156,6 +156,16 @@ void CTransferCommands::OnUpload() {
     if (pcList == nullptr || !pcList->BeginSelection()) {
         return;
     }
+    // Which files the PVR folder has, the PVR list tells. A list emptied for a
+    // folder that was chosen without being read would let them be overwritten
+    // without a question, so such a folder is read first and the command comes
+    // back once it has been.
+    CSTBTreeView* pvrTree = m_frame.GetSTBTreeView();
+    if (std::string pvrFolder; pvrTree->GetCurrentFolder(pvrFolder) &&
+                               !pvrTree->IsListShowingFolder() &&
+                               pvrTree->RunInFolder(pvrFolder, [this] { OnUpload(); })) {
+        return;
+    }
     std::optional<std::string> pcFolder;
     if (std::string folder; m_frame.GetHostTreeView()->GetCurrentFolder(folder)) {
         pcFolder = folder;

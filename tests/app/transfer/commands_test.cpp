@@ -132,6 +132,33 @@ TEST_F(TransferCommands, AnExistingFileIsAskedAboutAndCancelMovesNothing) {
     EXPECT_EQ(ReadPc(std::string("rec/") + kRecording), "old");
 }
 
+// A folder chosen while its sub-folders are on show is not read, and its list
+// is emptied: the upload reads it first, so a file already there is asked
+// about rather than overwritten.
+TEST_F(TransferCommands, AnUploadReadsAnUnreadFolderFirst) {
+    PutHost("AV/up.mp3", "old");
+    Start();
+    ListFolder("C:\\PVR\\AV\\Copy\\");
+    Tree().GetTreeCtrl()->SelectItem(Item("C:\\PVR\\AV\\"));
+    ASSERT_FALSE(Tree().IsBusy());
+    ASSERT_EQ(Files().GetItemCount(), 0);
+    std::ofstream(C() + "/rec/up.mp3", std::ios::binary) << Bytes(1000);
+    Frame().GetHostTreeView()->Refresh();
+    SelectRow(Frame().GetHostFileListView()->GetListCtrl(), "up.mp3");
+    std::string asked;
+    m_env->User().QueueDialog([&asked](QDialog* d) {
+        asked = platform::GetDlgItemText(d, 1017);
+        return 1012;
+    });
+    Frame().OnCommand(ID_TRANSFER_UPLOAD);
+    EXPECT_TRUE(asked.empty()) << "asked before the folder was read";
+    FinishListing();
+    EXPECT_EQ(asked,
+              "up.mp3 is already exist in PVR.\nDo you want to overwrite or resume the file?");
+    EXPECT_TRUE(Idle());
+    EXPECT_EQ(GetHost("AV/up.mp3"), "old");
+}
+
 struct FaultCase {
     const char* name;
     std::function<void(pvrd::PvrOptions&)> tweak;
