@@ -138,16 +138,16 @@ std::vector<Drive> BuildDriveTable(std::vector<std::string>* warnings) {
     if (const char* driveText = std::getenv("TAVRIX_DRIVES"); driveText != nullptr) {
         // Entries that cannot be read map nothing rather than falling back to the
         // host's root: a test that meant a private C: must not reach the real one.
-        DriveSpec spec = ParseDriveSpec(driveText);
-        *warnings = std::move(spec.problems);
-        for (const Drive& d : spec.drives) {
+        DriveMap map = ParseDriveMap(driveText);
+        *warnings = std::move(map.problems);
+        for (const Drive& d : map.drives) {
             struct stat st {};
             if (stat(d.hostRoot.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
                 warnings->push_back(std::string("TAVRIX_DRIVES: the folder of ") + d.letter +
                                     ": (" + d.hostRoot + ") does not exist");
             }
         }
-        return std::move(spec.drives);
+        return std::move(map.drives);
     }
     std::vector<Drive> drives;
     drives.push_back(Drive{'C', "/", DriveType::Fixed});
@@ -372,10 +372,10 @@ std::string Drive::Root() const {
     return std::string(1, letter) + ":\\";
 }
 
-DriveSpec ParseDriveSpec(std::string_view driveText) {
-    DriveSpec spec;
-    const auto unreadable = [&spec](std::string_view item) {
-        spec.problems.push_back("TAVRIX_DRIVES: cannot read \"" + std::string(item) +
+DriveMap ParseDriveMap(std::string_view driveText) {
+    DriveMap map;
+    const auto unreadable = [&map](std::string_view item) {
+        map.problems.push_back("TAVRIX_DRIVES: cannot read \"" + std::string(item) +
                                 "\" (it should be LETTER=FOLDER or LETTER:TYPE=FOLDER); ignored");
     };
     std::size_t pos = 0;
@@ -412,23 +412,23 @@ DriveSpec ParseDriveSpec(std::string_view driveText) {
         if (key.size() > 1) {
             d.type = DriveTypeFromName(key.substr(2));
             if (d.type == DriveType::Unknown) {
-                spec.problems.push_back("TAVRIX_DRIVES: \"" + std::string(item) +
+                map.problems.push_back("TAVRIX_DRIVES: \"" + std::string(item) +
                                         "\" names an unknown drive type (removable, fixed, "
                                         "remote, cdrom or ramdisk); ignored");
                 continue;
             }
         }
-        if (FindDrive(spec.drives, d.letter) != nullptr) {
-            spec.problems.push_back("TAVRIX_DRIVES: \"" + std::string(item) + "\" names drive " +
+        if (FindDrive(map.drives, d.letter) != nullptr) {
+            map.problems.push_back("TAVRIX_DRIVES: \"" + std::string(item) + "\" names drive " +
                                     d.letter + ": a second time; ignored");
             continue;
         }
         d.hostRoot = NormalHostPath(std::string(item.substr(eq + 1)));
-        spec.drives.push_back(std::move(d));
+        map.drives.push_back(std::move(d));
     }
-    std::sort(spec.drives.begin(), spec.drives.end(),
+    std::sort(map.drives.begin(), map.drives.end(),
               [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
-    return spec;
+    return map;
 }
 
 std::vector<Drive> DrivesFromMounts(std::string_view mounts, const std::string& sysfsRoot) {

@@ -59,11 +59,11 @@ std::vector<std::string> DriveTableWarnings();
 // TAVRIX_DRIVES-style text read: entries are separated by "," or ";". The
 // drives of the entries that could be read, sorted by letter, and one line for
 // each entry that could not (a later entry for a letter already named is one).
-struct DriveSpec {
+struct DriveMap {
     std::vector<Drive> drives;
     std::vector<std::string> problems;
 };
-DriveSpec ParseDriveSpec(std::string_view driveText);
+DriveMap ParseDriveMap(std::string_view driveText);
 // Classifies the entries of a mount table text (/proc/self/mounts format). The
 // sysfs root is where block devices are looked up for their removable flag.
 std::vector<Drive> DrivesFromMounts(std::string_view mounts, const std::string& sysfsRoot);

@@ -94,9 +94,9 @@ TEST(DriveTable, ListsTheConfiguredDrivesWithTheirTypes) {
 }
 
 // "letter:type=folder" per drive, split at "," or ";".
-std::string Table(const DriveSpec& spec) {
+std::string Table(const DriveMap& map) {
     std::string text;
-    for (const Drive& d : spec.drives) {
+    for (const Drive& d : map.drives) {
         text += std::string(text.empty() ? "" : " ") + d.letter + ":" +
                 std::to_string(static_cast<int>(d.type)) + "=" + d.hostRoot;
     }
@@ -141,9 +141,9 @@ TEST(DriveTable, ParsesEntriesAndNamesEachOneItCannotRead) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        const DriveSpec spec = ParseDriveSpec(c.text);
-        EXPECT_EQ(Table(spec), c.drives);
-        EXPECT_EQ(spec.problems, c.problems);
+        const DriveMap map = ParseDriveMap(c.text);
+        EXPECT_EQ(Table(map), c.drives);
+        EXPECT_EQ(map.problems, c.problems);
     }
 }
 
