@@ -34,7 +34,6 @@ struct FileIdentity {
     dev_t device = 0;
     ino_t inode = 0;
     bool regular = false;
-    std::int64_t size = 0;
     mode_t mode = 0;
 
     bool SameFile(const FileIdentity& other) const {
@@ -49,7 +48,7 @@ std::optional<FileIdentity> identify(const std::string& pcPath) {
     if (!host || stat(host->c_str(), &st) != 0) {
         return std::nullopt;
     }
-    return FileIdentity{st.st_dev, st.st_ino, S_ISREG(st.st_mode), st.st_size, st.st_mode};
+    return FileIdentity{st.st_dev, st.st_ino, S_ISREG(st.st_mode), st.st_mode};
 }
 
 // The file the finished conversion takes the place of: the target, or the file
@@ -210,8 +209,8 @@ void CConversion::Convert() {
 
     // A folder, a device or a pipe would be read until someone ends it, or
     // block the opening itself.
-    if (const std::optional<FileIdentity> found = identify(m_sourcePath);
-        found && !found->regular) {
+    const std::optional<FileIdentity> source = identify(m_sourcePath);
+    if (source && !source->regular) {
         return Fail("The source is not a regular file.");
     }
     auto files = std::make_unique<CFiles>(m_converted);
@@ -220,16 +219,14 @@ void CConversion::Convert() {
     }
     // Creating the target empties it: it must not be the source under another
     // name.
-    const std::optional<FileIdentity> source = identify(m_sourcePath);
-    if (const std::optional<FileIdentity> existing = identify(m_targetPath);
-        source && existing && source->SameFile(*existing)) {
+    const std::optional<FileIdentity> existing = identify(m_targetPath);
+    if (source && existing && source->SameFile(*existing)) {
         return Fail("The source and the target are the same file.");
     }
     // A new file is written beside an existing one and replaces it only once
     // the conversion completed or was stopped: a failure must not cost the
     // user the file that was there. A device or a pipe is written to directly;
     // it holds nothing to keep.
-    const std::optional<FileIdentity> existing = identify(m_targetPath);
     std::optional<std::string> replaced;
     std::optional<std::string> temporary;
     if (!existing || existing->regular) {
@@ -469,10 +466,6 @@ bool conversion_running() {
 
 bool wait_conversion_end(int timeoutMs) {
     return process_conversion().Wait(timeoutMs);
-}
-
-bool run_conversion(const char* source, const char* target, HWND notify) {
-    return process_conversion().Run(source, target, notify).end == ConversionEnd::Completed;
 }
 
 ConversionResult get_conversion_result() {

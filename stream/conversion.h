@@ -123,8 +123,7 @@ private:
 // in host paths.
 std::string default_conversion_target(std::string_view source, char separator = '\\');
 
-// The same on the process-wide conversion. run_conversion is true only when
-// the conversion completed.
+// The same on the process-wide conversion.
 bool start_conversion(const char* source, const char* target, HWND notify);
 void stop_conversion();
 std::int64_t get_converted_bytes();
@@ -132,5 +131,4 @@ std::int64_t get_total_bytes();
 int get_convert_percent();
 bool conversion_running();
 bool wait_conversion_end(int timeoutMs = -1);
-bool run_conversion(const char* source, const char* target, HWND notify);
 ConversionResult get_conversion_result();
