@@ -81,9 +81,7 @@ struct BulkRequest {
     std::uint32_t length;  // out: bytes announced; in: bytes wanted
 };
 
-// Payload limits: a control payload never needs more than a full listing page,
-// and no request more than a few hundred bytes (a FileControlBlock).
-constexpr std::uint32_t kMaxControlPayload = 4u << 20;
+// No request needs more than a few hundred bytes (a FileControlBlock).
 constexpr std::uint32_t kMaxRequestPayload = 4096;
 constexpr std::int32_t kMaxFindCapacity = 20000;
 // Bulk calls larger than this are refused before anything is sent.

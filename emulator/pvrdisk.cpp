@@ -478,8 +478,8 @@ bool CPvrDisk::IsFirmwarePath(std::string_view path) {
 
 bool CPvrDisk::IsImageRecordPath(std::string_view path) {
     std::vector<std::string> components;
-    return IsFirmwarePath(path) && SplitPvrPath(path, &components) &&
-           EqualsNoCase(components[1], kImageRecordName);
+    return SplitPvrPath(path, &components) && components.size() == 2 &&
+           EqualsNoCase(components[0], "Firmware") && EqualsNoCase(components[1], kImageRecordName);
 }
 
 }  // namespace pvrd

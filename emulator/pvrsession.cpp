@@ -47,21 +47,17 @@ bool WriteAll(int fd, iovec* iov, int count) {
     return true;
 }
 
-// A text field of a record: it must end within the field, and nothing may
-// hide behind its end, so what the host meant and what the device reads agree.
-bool FieldText(const char* field, std::size_t size, std::string* out) {
-    const void* end = std::memchr(field, '\0', size);
-    if (end == nullptr) {
+// A text field of a record, strictly: it must end within the field and
+// nothing may hide behind its end, so what the host meant and what the device
+// reads agree. Empty texts are refused too.
+bool StrictFieldText(const char* field, std::size_t size, std::string* out) {
+    const std::string_view text = FieldText(field, size);
+    if (text.empty() || text.size() == size ||
+        std::any_of(field + text.size(), field + size, [](char c) { return c != '\0'; })) {
         return false;
     }
-    const std::size_t length = static_cast<std::size_t>(static_cast<const char*>(end) - field);
-    for (std::size_t i = length; i < size; ++i) {
-        if (field[i] != '\0') {
-            return false;
-        }
-    }
-    out->assign(field, length);
-    return length > 0;
+    out->assign(text);
+    return true;
 }
 
 }  // namespace
@@ -75,6 +71,14 @@ CPvrSession::CPvrSession(int fd, CPvrServer& server) : m_server(server), m_fd(fd
 
 CPvrSession::~CPvrSession() {
     m_server.CountBuffered(-m_accounted);
+}
+
+bool CPvrSession::RefusedHostWrite(const std::string& path) const {
+    if (!CPvrDisk::IsImageRecordPath(path)) {
+        return false;
+    }
+    m_server.Log("refused to let a host write " + path + ": only the PVR writes it");
+    return true;
 }
 
 void CPvrSession::Account() {
@@ -123,7 +127,10 @@ bool CPvrSession::ReadGrowing(std::vector<char>* buffer, std::size_t size) {
     buffer->clear();
     while (buffer->size() < size) {
         const std::size_t have = buffer->size();
-        const std::size_t step = std::min(size - have, std::max(have, kFirstStep));
+        // The room a previous frame left is filled at once; beyond it the buffer
+        // doubles, so a stalled host holds little more than it has sent.
+        const std::size_t step =
+            std::min(size - have, std::max({have, kFirstStep, buffer->capacity() - have}));
         buffer->resize(have + step);
         Account();
         if (!Read(buffer->data() + have, step, m_server.Options().stallTimeoutMs)) {
@@ -345,7 +352,7 @@ std::int32_t CPvrSession::FCntl() {
         CloseFile();
         return wasOpen ? 1 : 0;
     }
-    if (!FieldText(fcb.path, sizeof fcb.path, &path)) {
+    if (!StrictFieldText(fcb.path, sizeof fcb.path, &path)) {
         m_server.Log("refused a path that does not fit its field");
         return 0;
     }
@@ -354,8 +361,7 @@ std::int32_t CPvrSession::FCntl() {
         case FCNTL_OPEN_UPLOAD:
         case FCNTL_OPEN_DOWNLOAD: {
             CloseFile();
-            if (fcb.command != FCNTL_OPEN_DOWNLOAD && CPvrDisk::IsImageRecordPath(path)) {
-                m_server.Log("refused to let a host write " + path + ": only the PVR writes it");
+            if (fcb.command != FCNTL_OPEN_DOWNLOAD && RefusedHostWrite(path)) {
                 return 0;
             }
             // Two writers of one file would leave it matching neither; the
@@ -386,12 +392,11 @@ std::int32_t CPvrSession::FCntl() {
         case FCNTL_DELETE:
             return disk.Delete(path) ? 1 : 0;
         case FCNTL_RENAME:
-            if (!FieldText(fcb.secondPath, sizeof fcb.secondPath, &second)) {
+            if (!StrictFieldText(fcb.secondPath, sizeof fcb.secondPath, &second)) {
                 m_server.Log("refused a path that does not fit its field");
                 return 0;
             }
-            if (CPvrDisk::IsImageRecordPath(second)) {
-                m_server.Log("refused to let a host write " + second + ": only the PVR writes it");
+            if (RefusedHostWrite(second)) {
                 return 0;
             }
             return disk.Rename(path, second) ? 1 : 0;
@@ -412,7 +417,7 @@ bool CPvrSession::RequestAvfSize(const wire::Header& header) {
         return Reply(header, 0);
     }
     std::memcpy(&item, m_payload.data(), sizeof item);
-    if (!FieldText(item.pvrPath, sizeof item.pvrPath, &path)) {
+    if (!StrictFieldText(item.pvrPath, sizeof item.pvrPath, &path)) {
         return Reply(header, 0);
     }
     if (item.direction == TRANSFER_UPLOAD) {
@@ -438,7 +443,7 @@ std::int32_t CPvrSession::RequestDataTransfer() {
         m_server.Log("stream refused (fault)");
         return 0;
     }
-    if (!m_file || !FieldText(item.pvrPath, sizeof item.pvrPath, &path) ||
+    if (!m_file || !StrictFieldText(item.pvrPath, sizeof item.pvrPath, &path) ||
         !EqualsNoCase(path, m_path) || item.offset < 0 || item.byteCount < 0) {
         return 0;
     }

@@ -49,6 +49,9 @@ private:
     bool BulkIn(const wire::Header& header);
     std::int32_t Completion();
     void CloseFile();
+    // True, after logging it, when a host asks to write a file only the PVR
+    // writes (the record of the last software image).
+    bool RefusedHostWrite(const std::string& path) const;
     // Tells the server what the buffers hold now.
     void Account();
 
