@@ -184,6 +184,25 @@ std::string LastComponent(std::string_view path) {
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
+std::string WithTrailingBackslash(std::string path) {
+    if (!path.ends_with('\\')) {
+        path += '\\';
+    }
+    return path;
+}
+
+std::string WithoutTrailingBackslash(std::string path) {
+    if (path.ends_with('\\')) {
+        path.pop_back();
+    }
+    return path;
+}
+
+bool IsPlainName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of("\\/") == std::string_view::npos;
+}
+
 bool WildcardMatch(std::string_view pattern, std::string_view name) {
     const std::string p = FoldCase(pattern);
     const std::string n = FoldCase(name);

@@ -48,3 +48,11 @@ bool CopyPath(char (&field)[N], std::string_view path) {
 // One trailing "\" is no name of its own and is passed over, so a folder path
 // gives its folder's name either way: "C:\PVR\AV\" and "C:\PVR\AV" both "AV".
 std::string LastComponent(std::string_view path);
+// The path with one trailing "\" added, unless it has one already.
+std::string WithTrailingBackslash(std::string path);
+// The path without its one trailing "\", if it has one.
+std::string WithoutTrailingBackslash(std::string path);
+
+// A name that, appended to a folder's path, names an entry of that folder: not
+// empty, not "." or "..", and without a "\" or "/" (a separator on the PC).
+bool IsPlainName(std::string_view name);

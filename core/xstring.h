@@ -1,6 +1,7 @@
 // A text value with the file-name operations the program needs.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 class XString {
@@ -29,3 +30,7 @@ public:
 private:
     std::string m_text;
 };
+
+// A count in decimal with a comma between each group of three digits, and its
+// sign in front: -1234567 gives "-1,234,567".
+std::string WithThousandsCommas(std::int64_t value);

@@ -3,22 +3,18 @@
 #include <charconv>
 #include <utility>
 
+#include "core/names.h"
 #include "device/records.h"
 
 namespace {
 
-bool IsImageKind(unsigned kind) {
-    return kind == TRANSFER_KIND_FIRMWARE || kind == TRANSFER_KIND_BOOT_LOADER ||
-           kind == TRANSFER_KIND_DATABASE;
-}
-
 // A name of one file in the Firmware folder, and printable, so it can be shown as it is.
 bool IsSoundName(std::string_view name) {
-    if (name.empty() || name.size() > 255 || name == "." || name == "..") {
+    if (!IsPlainName(name) || name.size() > 255) {
         return false;
     }
     for (const char c : name) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F || c == '\\' || c == '/') {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
             return false;
         }
     }
@@ -33,6 +29,11 @@ bool ParseNumber(std::string_view text, T* out) {
 }
 
 }  // namespace
+
+bool IsImageKind(std::int64_t kind) {
+    return kind == TRANSFER_KIND_FIRMWARE || kind == TRANSFER_KIND_BOOT_LOADER ||
+           kind == TRANSFER_KIND_DATABASE;
+}
 
 const char* ImageKindName(std::uint8_t kind) {
     switch (kind) {

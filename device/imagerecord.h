@@ -25,6 +25,8 @@ struct ImageRecord {
     std::string name;
 };
 
+// Whether the transfer kind is one of a software image's three.
+bool IsImageKind(std::int64_t kind);
 // "firmware", "boot loader", "database"; "file" for any other kind.
 const char* ImageKindName(std::uint8_t kind);
 

@@ -166,8 +166,7 @@ int SanitizeListing(const std::string& folder, int count, StbFindData* entries) 
         }
         // "\" and "/" are both separators on the PC side, where a listed name is
         // appended to the download folder.
-        if (name.empty() || name == "." || name == ".." ||
-            name.find_first_of("\\/") != std::string_view::npos) {
+        if (!IsPlainName(name)) {
             TRACE_AT("Ignored unsafe name %s", std::string(NameOf(entry)).c_str());
             Erase(&entry);
             ++removed;

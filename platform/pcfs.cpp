@@ -376,7 +376,7 @@ DriveMap ParseDriveMap(std::string_view driveText) {
     DriveMap map;
     const auto unreadable = [&map](std::string_view item) {
         map.problems.push_back("TAVRIX_DRIVES: cannot read \"" + std::string(item) +
-                                "\" (it should be LETTER=FOLDER or LETTER:TYPE=FOLDER); ignored");
+                               "\" (it should be LETTER=FOLDER or LETTER:TYPE=FOLDER); ignored");
     };
     std::size_t pos = 0;
     while (pos <= driveText.size()) {
@@ -413,14 +413,14 @@ DriveMap ParseDriveMap(std::string_view driveText) {
             d.type = DriveTypeFromName(key.substr(2));
             if (d.type == DriveType::Unknown) {
                 map.problems.push_back("TAVRIX_DRIVES: \"" + std::string(item) +
-                                        "\" names an unknown drive type (removable, fixed, "
-                                        "remote, cdrom or ramdisk); ignored");
+                                       "\" names an unknown drive type (removable, fixed, "
+                                       "remote, cdrom or ramdisk); ignored");
                 continue;
             }
         }
         if (FindDrive(map.drives, d.letter) != nullptr) {
             map.problems.push_back("TAVRIX_DRIVES: \"" + std::string(item) + "\" names drive " +
-                                    d.letter + ": a second time; ignored");
+                                   d.letter + ": a second time; ignored");
             continue;
         }
         d.hostRoot = NormalHostPath(std::string(item.substr(eq + 1)));
@@ -566,6 +566,15 @@ std::optional<std::string> ToPcPath(std::string_view hostPath) {
         out += names[i];
     }
     return out;
+}
+
+std::optional<std::string> CommandLineToPcPath(const std::string& hostPath) {
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(hostPath, ec);
+    if (ec) {
+        return std::nullopt;
+    }
+    return ToPcPath(absolute.string());
 }
 
 bool FindFiles(std::string_view pattern, std::vector<FindEntry>& entries) {

@@ -78,6 +78,9 @@ std::optional<std::string> ToHostPath(std::string_view pcPath);
 // drive root comes out as "C:\". nullopt when no drive holds the path or a name
 // holds a "\" (it would read back as two names).
 std::optional<std::string> ToPcPath(std::string_view hostPath);
+// ToPcPath of a path as a command line gives it: a relative one is taken from
+// the working folder.
+std::optional<std::string> CommandLineToPcPath(const std::string& hostPath);
 // The PC path in canonical form (upper-case letter, "\" separators, "." and ".."
 // resolved, no trailing "\" except on the root), or nullopt when refused.
 std::optional<std::string> NormalizePcPath(std::string_view pcPath);

@@ -39,22 +39,6 @@ void usage(std::FILE* out, std::span<const CommandOption> options) {
                  OptionHelp(options).c_str());
 }
 
-std::optional<std::string> pc_path(const std::string& hostPath) {
-    std::error_code ec;
-    const std::filesystem::path absolute = std::filesystem::absolute(hostPath, ec);
-    if (ec) {
-        return std::nullopt;
-    }
-    return platform::ToPcPath(absolute.lexically_normal().string());
-}
-
-std::string with_commas(long long value) {
-    XString text;
-    text = std::to_string(value).c_str();
-    text.InsertThousandsCommas();
-    return text;
-}
-
 // The conversion an interrupt stops; set while one runs.
 std::atomic<CConversion*> g_interruptible{nullptr};
 
@@ -112,7 +96,7 @@ private:
         const int percent = total > 0 ? static_cast<int>(bytes * 100 / total) : 0;
         const double rate = seconds > 0 ? static_cast<double>(bytes) / seconds / 1e6 : 0.0;
         std::fprintf(stderr, "\r%3d %%  %s of %s bytes  %.1f MB/s   ", percent,
-                     with_commas(bytes).c_str(), with_commas(total).c_str(), rate);
+                     WithThousandsCommas(bytes).c_str(), WithThousandsCommas(total).c_str(), rate);
         std::fflush(stderr);
     }
 
@@ -159,8 +143,8 @@ int main(int argc, char** argv) {
     CConsoleUser user(kProgram);
     platform::SetUser(&user);
 
-    const std::optional<std::string> pcSource = pc_path(source);
-    const std::optional<std::string> pcTarget = pc_path(target);
+    const std::optional<std::string> pcSource = platform::CommandLineToPcPath(source);
+    const std::optional<std::string> pcTarget = platform::CommandLineToPcPath(target);
     if (!pcSource) {
         std::fprintf(stderr, "%s: %s: the source file cannot be opened.\n", kProgram,
                      EscapeUnprintable(source).c_str());

@@ -184,17 +184,6 @@ int Ls(const std::string& folder) {
     return 0;
 }
 
-// The PC form of a local path: the program's drive table maps host folders to
-// drive letters (by default C: is the host's root).
-std::optional<std::string> PcPathOf(const std::string& local) {
-    std::error_code ec;
-    const std::filesystem::path absolute = std::filesystem::absolute(local, ec);
-    if (ec) {
-        return std::nullopt;
-    }
-    return platform::ToPcPath(absolute.lexically_normal().string());
-}
-
 // Splits a path at its last "\" into the folder (with that "\") and the name.
 bool SplitAtLastBackslash(const std::string& path, std::string* folder, std::string* name) {
     const std::size_t cut = path.rfind('\\');
@@ -276,7 +265,7 @@ int Transfer(const TransferRequest& r) {
     if (!SplitAtLastBackslash(r.pvrPath, &pvrFolder, &pvrName)) {
         return Failed(verb + ": not a path of a file on the PVR: " + r.pvrPath);
     }
-    const std::optional<std::string> pcPath = PcPathOf(r.local);
+    const std::optional<std::string> pcPath = platform::CommandLineToPcPath(r.local);
     std::string pcFolder;
     std::string pcName;
     if (!pcPath || !SplitAtLastBackslash(*pcPath, &pcFolder, &pcName)) {

@@ -14,12 +14,6 @@ namespace {
 
 enum class Side { Upload, Download };
 
-// A name appended to a folder must stay in that folder, on either side.
-bool IsSafeName(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of("\\/") == std::string::npos;
-}
-
 bool FitsPvrPath(const std::string& path) {
     TransferItem probe{};
     return CopyPath(probe.pvrPath, path);
@@ -92,7 +86,7 @@ private:
             pcPath = *m_source.pcFolder + pcName;
             TRACE("PC ; %s\n", pcPath.c_str());
         }
-        if (!IsSafeName(targetName)) {
+        if (!IsPlainName(targetName)) {
             Refuse(selected.name, TransferSkip::UnsafeName,
                    "\"" + selected.name +
                        "\" was not transferred: its name cannot be used for a file in the "
@@ -232,15 +226,6 @@ std::string UploadExistsText(const std::string& name) {
 std::string DownloadExistsText(const std::string& name) {
     return name + " is already exist.\nSelect button to overwrite existing file or resume.";
 }
-
-namespace {
-
-bool IsImageKind(int kind) {
-    return kind == TRANSFER_KIND_FIRMWARE || kind == TRANSFER_KIND_BOOT_LOADER ||
-           kind == TRANSFER_KIND_DATABASE;
-}
-
-}  // namespace
 
 UpgradeImage CheckUpgradeImage(const std::string& imagePath, std::int64_t* size) {
     *size = 0;

@@ -160,6 +160,20 @@ TEST(NamesPaths, LastComponent) {
     }
 }
 
+TEST(NamesPaths, TrailingBackslashAndPlainNames) {
+    EXPECT_EQ(WithTrailingBackslash("C:\\PVR"), "C:\\PVR\\");
+    EXPECT_EQ(WithTrailingBackslash("C:\\PVR\\"), "C:\\PVR\\");
+    EXPECT_EQ(WithoutTrailingBackslash("C:\\PVR\\"), "C:\\PVR");
+    EXPECT_EQ(WithoutTrailingBackslash("C:\\PVR"), "C:\\PVR");
+    EXPECT_EQ(WithoutTrailingBackslash(""), "");
+    for (const char* name : {"Movie.AVR", "...", ".hidden", "a b"}) {
+        EXPECT_TRUE(IsPlainName(name)) << name;
+    }
+    for (const char* name : {"", ".", "..", "a\\b", "a/b", "\\", "/"}) {
+        EXPECT_FALSE(IsPlainName(name)) << name;
+    }
+}
+
 TEST(NamesPaths, WildcardMatch) {
     struct Row {
         const char* pattern;

@@ -54,6 +54,13 @@ TEST(XString, InsertThousandsCommas) {
     }
 }
 
+TEST(XString, WithThousandsCommasKeepsTheSignInFront) {
+    EXPECT_EQ(WithThousandsCommas(0), "0");
+    EXPECT_EQ(WithThousandsCommas(5368709120), "5,368,709,120");
+    EXPECT_EQ(WithThousandsCommas(-123456), "-123,456");
+    EXPECT_EQ(WithThousandsCommas(INT64_MIN), "-9,223,372,036,854,775,808");
+}
+
 TEST(XString, AssignmentYieldsTheTextAndNullIsEmpty) {
     XString s;
     EXPECT_EQ(s.Text(), "");
