@@ -58,10 +58,6 @@ bool LabelIs(const QTreeWidgetItem* item, std::string_view name) {
     return EqualsNoCase(ToUtf8(item->text(0)), name);
 }
 
-bool EndsWithBackslash(const std::string& text) {
-    return !text.empty() && text.back() == '\\';
-}
-
 // Reading a folder can take a while on slow media; the whole application
 // shows that, not just the tree.
 class WaitCursor {
@@ -270,7 +266,7 @@ bool CTreeCtrlX::OnItemExpanding(HTREEITEM item, bool expanding) {
         // Nothing is cached: both expanding and collapsing show the disk as it
         // is now, and a folder that cannot be read is left empty.
         std::string path = BuildPath(GetItemText(item), item);
-        if (!EndsWithBackslash(path)) {
+        if (!path.ends_with('\\')) {
             path += '\\';
         }
         path += "*.*";
@@ -314,7 +310,7 @@ std::string CTreeCtrlX::GetItemPath(HTREEITEM item) const {
     const HTREEITEM root = GetRootItem();
     for (HTREEITEM it = item; it != nullptr && it != root; it = it->parent()) {
         std::string label = GetItemText(it);
-        if (!EndsWithBackslash(label)) {
+        if (!label.ends_with('\\')) {
             label += '\\';
         }
         path.insert(0, label);
@@ -432,7 +428,7 @@ void CTreeCtrlX::FillFromList(const std::string& folderPath, int count,
     // Entry names may carry the listed folder's path; the folder path from the
     // tree already ends with "\" below the root, and must not get a second one.
     std::string prefix = folderPath;
-    if (!EndsWithBackslash(prefix)) {
+    if (!prefix.ends_with('\\')) {
         prefix += '\\';
     }
     DeleteChildren(parent);

@@ -40,12 +40,7 @@ CConvertAVI::~CConvertAVI() {
 }
 
 std::string CConvertAVI::ByteCountText(std::int64_t count) {
-    char digits[32];
-    std::snprintf(digits, sizeof digits, "%" PRId64, count);
-    XString text;
-    text = digits;
-    text.InsertThousandsCommas();
-    return text.Text() + " Bytes";
+    return WithThousandsCommas(count) + " Bytes";
 }
 
 int CConvertAVI::DoModalWithPaths(const std::string& sourcePath, const std::string& targetPath) {

@@ -24,12 +24,7 @@ std::string CPVRInfoDlg::FormatVersion(std::uint16_t version) {
 
 std::string CPVRInfoDlg::FormatBytes(std::int64_t bytes) {
     // The disk figures come from the device; a negative one still reads as a number.
-    const std::uint64_t magnitude =
-        bytes < 0 ? 0 - static_cast<std::uint64_t>(bytes) : static_cast<std::uint64_t>(bytes);
-    XString text;
-    text = std::to_string(magnitude).c_str();
-    text.InsertThousandsCommas();
-    return (bytes < 0 ? "-" : "") + text.Text() + " Bytes";
+    return WithThousandsCommas(bytes) + " Bytes";
 }
 
 bool CPVRInfoDlg::OnInitDialog() {

@@ -75,12 +75,7 @@ bool CHostFileListView::IsListedType(const std::string& extension) {
 
 std::string CHostFileListView::FormatSize(std::uint64_t bytes) {
     // All 64 bits: a long recording is well past 4 GiB.
-    char digits[32];
-    std::snprintf(digits, sizeof digits, "%" PRIu64, bytes >> 10);
-    XString text;
-    text = digits;
-    text.InsertThousandsCommas();
-    return text.Text();
+    return WithThousandsCommas(static_cast<std::int64_t>(bytes >> 10));
 }
 
 std::string CHostFileListView::FormatDate(const platform::LocalTime& time) {

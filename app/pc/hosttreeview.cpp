@@ -15,17 +15,6 @@
 
 namespace {
 
-bool EndsWithBackslash(const std::string& text) {
-    return !text.empty() && text.back() == '\\';
-}
-
-std::string WithoutTrailingBackslash(std::string path) {
-    if (EndsWithBackslash(path)) {
-        path.pop_back();
-    }
-    return path;
-}
-
 // The path's names, as the tree labels them: a drive is "C:\".
 std::vector<std::string> PathNames(const std::string& path) {
     std::vector<std::string> names;
@@ -122,7 +111,7 @@ bool CHostTreeView::GetCurrentFolder(std::string& path) const {
     if (m_tree->GetSelectedPath(path) == nullptr || path.empty()) {
         return false;
     }
-    if (!EndsWithBackslash(path)) {
+    if (!path.ends_with('\\')) {
         path += '\\';
     }
     return true;
@@ -200,7 +189,7 @@ bool CHostTreeView::IsDriveRoot(const std::string& path) {
     if (copy.size() >= 2 && copy[1] == ':' && letter >= 'A' && letter <= 'Z') {
         copy.erase(0, 1);
     }
-    if (EndsWithBackslash(copy)) {
+    if (copy.ends_with('\\')) {
         copy.pop_back();
     }
     return copy == ":";
@@ -208,7 +197,7 @@ bool CHostTreeView::IsDriveRoot(const std::string& path) {
 
 bool CHostTreeView::HasEntries(const std::string& path) {
     std::string pattern = path;
-    if (!EndsWithBackslash(pattern)) {
+    if (!pattern.ends_with('\\')) {
         pattern += '\\';
     }
     pattern += '*';

@@ -56,14 +56,8 @@ void CSTBFileListView::resizeEvent(QResizeEvent* event) {
 }
 
 std::string CSTBFileListView::FormatSizeKb(std::int64_t bytes) {
-    const std::int64_t kb = bytes / 1024;
     // The device's sizes are not trusted; a negative one still reads as a number.
-    const std::uint64_t magnitude =
-        kb < 0 ? 0 - static_cast<std::uint64_t>(kb) : static_cast<std::uint64_t>(kb);
-    XString text;
-    text = std::to_string(magnitude).c_str();
-    text.InsertThousandsCommas();
-    return kb < 0 ? "-" + text.Text() : text.Text();
+    return WithThousandsCommas(bytes / 1024);
 }
 
 std::string CSTBFileListView::FormatDate(const StbFindData& entry) {

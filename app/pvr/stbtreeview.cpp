@@ -53,17 +53,7 @@ std::string PrepareProtectedPath(std::string path) {
     if (path.size() >= 2 && path[1] == ':' && Upper(path[0]) >= 'A' && Upper(path[0]) <= 'Z') {
         path.erase(0, 1);
     }
-    if (!path.empty() && path.back() == '\\') {
-        path.pop_back();
-    }
-    return path;
-}
-
-std::string DropTrailingBackslash(std::string path) {
-    if (!path.empty() && path.back() == '\\') {
-        path.pop_back();
-    }
-    return path;
+    return WithoutTrailingBackslash(std::move(path));
 }
 
 }  // namespace
@@ -366,7 +356,7 @@ bool CSTBTreeView::IsListShowingFolder() const {
     std::string selected;
     return !m_busy && m_tree != nullptr && m_tree->GetSelectedItem() != nullptr &&
            m_tree->GetSelectedPath(selected) != nullptr && !m_filesOf.empty() &&
-           EqualsNoCase(DropTrailingBackslash(selected), DropTrailingBackslash(m_filesOf));
+           EqualsNoCase(WithoutTrailingBackslash(selected), WithoutTrailingBackslash(m_filesOf));
 }
 
 bool CSTBTreeView::RunInFolder(const std::string& path, std::function<void()> action) {
@@ -399,8 +389,8 @@ void CSTBTreeView::RunPending() {
     std::function<void()> action = std::move(m_pending);
     m_pending = nullptr;
     if (action && IsListShowingFolder() &&
-        EqualsNoCase(DropTrailingBackslash(m_currentFolder),
-                     DropTrailingBackslash(m_pendingFolder))) {
+        EqualsNoCase(WithoutTrailingBackslash(m_currentFolder),
+                     WithoutTrailingBackslash(m_pendingFolder))) {
         action();
     }
 }
@@ -571,7 +561,7 @@ HTREEITEM CSTBTreeView::FindFolderItem(const std::string& path) const {
         return nullptr;
     }
     HTREEITEM item = m_tree->FindItemByPath(path);
-    if (item == m_tree->GetRootItem() && EqualsNoCase(DropTrailingBackslash(path), "C:\\PVR")) {
+    if (item == m_tree->GetRootItem() && EqualsNoCase(WithoutTrailingBackslash(path), "C:\\PVR")) {
         return item;
     }
     if (item == nullptr || item == m_tree->GetRootItem()) {
@@ -582,7 +572,7 @@ HTREEITEM CSTBTreeView::FindFolderItem(const std::string& path) const {
         itemPath.insert(0, "\\" + m_tree->GetItemText(at));
     }
     itemPath.insert(0, "C:\\PVR");
-    return EqualsNoCase(itemPath, DropTrailingBackslash(path)) ? item : nullptr;
+    return EqualsNoCase(itemPath, WithoutTrailingBackslash(path)) ? item : nullptr;
 }
 
 bool CSTBTreeView::IsSystemFolder(const std::string& path) {

@@ -30,13 +30,6 @@ using Pane = CMainFrame::Pane;
 // Bumped when the layout of the drag data changes.
 constexpr quint8 kDragDataVersion = 1;
 
-std::string WithBackslash(std::string path) {
-    if (path.empty() || path.back() != '\\') {
-        path += '\\';
-    }
-    return path;
-}
-
 std::string ParentOf(const std::string& pcPath) {
     const std::size_t slash = pcPath.rfind('\\');
     return slash == std::string::npos ? std::string() : pcPath.substr(0, slash + 1);
@@ -177,7 +170,7 @@ std::optional<std::string> CPaneActions::TargetFolder(Pane pane, QTreeWidgetItem
         if (folder.empty()) {
             return std::nullopt;
         }
-        return WithBackslash(folder);
+        return WithTrailingBackslash(folder);
     }
     const bool found = IsPvrPane(pane) ? m_frame.GetSTBTreeView()->GetCurrentFolder(folder)
                                        : m_frame.GetHostTreeView()->GetCurrentFolder(folder);

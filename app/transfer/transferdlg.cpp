@@ -21,13 +21,6 @@ constexpr std::int64_t kKiB = 1024;
 constexpr std::int64_t kMiB = 1048576;
 constexpr std::int64_t kTenMiB = 10485760;
 
-std::string WithCommas(std::int64_t value) {
-    XString text;
-    text = std::to_string(value).c_str();
-    text.InsertThousandsCommas();
-    return text;
-}
-
 }  // namespace
 
 CTransferDlg::CTransferDlg(std::function<void()> stop, QWidget* parent)
@@ -131,8 +124,8 @@ void CTransferDlg::OnFileStart(WPARAM wParam, const CSharedProgress& shared) {
     platform::SetDlgItemText(this, IDC_TRANSFER_SOURCE, progress.source);
     platform::SetDlgItemText(this, IDC_TRANSFER_DESTINATION, progress.destination);
     platform::SetDlgItemText(this, IDC_TRANSFER_TOTAL,
-                             WithCommas(progress.byteCount + progress.offset));
-    platform::SetDlgItemText(this, IDC_TRANSFER_DONE, WithCommas(progress.done));
+                             WithThousandsCommas(progress.byteCount + progress.offset));
+    platform::SetDlgItemText(this, IDC_TRANSFER_DONE, WithThousandsCommas(progress.done));
     platform::SetDlgItemText(this, IDC_TRANSFER_REMAINS, "Unpredictable");
     const int index = static_cast<int>((wParam >> 16) & 0xFFFF);
     const int count = static_cast<int>(wParam & 0xFFFF);
@@ -177,7 +170,7 @@ void CTransferDlg::OnProgressUpdate(const CSharedProgress& shared) {
     platform::SetDlgItemText(this, IDC_TRANSFER_STATUS, status);
     TRACE_AT("%" PRId64 " MBytes - SPEED %u Kbps", present / kMiB, speed);
     m_remainingSeconds = static_cast<int>(std::clamp<std::int64_t>(remaining, 0, INT_MAX));
-    platform::SetDlgItemText(this, IDC_TRANSFER_DONE, WithCommas(present));
+    platform::SetDlgItemText(this, IDC_TRANSFER_DONE, WithThousandsCommas(present));
     // Compared as unsigned, so nonsense below zero shows as a full bar too.
     m_bar->SetPos(static_cast<std::uint64_t>(percent) > 100 ? 100 : static_cast<int>(percent));
     ShowBatchFigures();
@@ -207,8 +200,8 @@ void CTransferDlg::ShowBatchFigures() {
         left = FormatDuration(static_cast<std::int64_t>(seconds));
     }
     platform::SetDlgItemText(this, IDC_TRANSFER_BATCH,
-                             "All files: " + WithCommas(batch.done) + " of " +
-                                 WithCommas(batch.total) + " bytes, remaining " + left);
+                             "All files: " + WithThousandsCommas(batch.done) + " of " +
+                                 WithThousandsCommas(batch.total) + " bytes, remaining " + left);
 }
 
 void CTransferDlg::OnCommand(int id) {
