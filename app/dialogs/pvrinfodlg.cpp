@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
-#include <cstring>
 
 #include "app/res/resources.h"
+#include "core/names.h"
 #include "core/xstring.h"
 
 namespace {
@@ -30,11 +30,8 @@ std::string CPVRInfoDlg::FormatBytes(std::int64_t bytes) {
 bool CPVRInfoDlg::OnInitDialog() {
     // The names come from the device and need not be terminated.
     const DeviceDescriptor& d = m_descriptor;
-    platform::SetDlgItemText(
-        this, IDC_INFO_MODEL,
-        std::string(d.productName, ::strnlen(d.productName, sizeof d.productName)));
-    platform::SetDlgItemText(this, IDC_INFO_COMPANY,
-                             std::string(d.oemName, ::strnlen(d.oemName, sizeof d.oemName)));
+    platform::SetDlgItemText(this, IDC_INFO_MODEL, std::string(FieldText(d.productName)));
+    platform::SetDlgItemText(this, IDC_INFO_COMPANY, std::string(FieldText(d.oemName)));
     platform::SetDlgItemText(this, IDC_INFO_SW_VERSION, FormatVersion(m_descriptor.stbVersion));
     platform::SetDlgItemText(this, IDC_INFO_HW_VERSION, "All");
     platform::SetDlgItemText(this, IDC_INFO_FREE, FormatBytes(m_freeBytes));

@@ -93,6 +93,10 @@ public:
     static bool IsSystemFolder(const std::string& path);
     // The PVR root C:\PVR (and an empty path), prepared as for IsSystemFolder.
     static bool IsPvrRoot(const std::string& path);
+    // Folders no command may delete or rename: the root and the system folders.
+    static bool IsProtectedFolder(const std::string& path) {
+        return IsPvrRoot(path) || IsSystemFolder(path);
+    }
 
     // The tree control; null until the first arrival creates it.
     CTreeCtrlX* GetTreeCtrl() const { return m_tree; }

@@ -9,25 +9,29 @@ namespace {
 using platform::MenuItemTemplate;
 namespace mf = platform::mf;
 
-// Each item shows the key that does the same in the panes.
+// The items the menu bar and the panes' context menus share. Each shows the
+// key that does the same in the panes.
+constexpr MenuItemTemplate kNewFolder("&New Folder\tF7", ID_FILE_NEW_FOLDER);
+constexpr MenuItemTemplate kRename("&Rename\tF2", ID_FILE_RENAME);
+constexpr MenuItemTemplate kDelete("&Delete\tDel", ID_FILE_DELETE);
+constexpr MenuItemTemplate kSeparator("", 0, mf::Separator);
+constexpr MenuItemTemplate kDownload("&Download(PVR-->PC)", ID_TRANSFER_DOWNLOAD);
+constexpr MenuItemTemplate kUpload("&Upload(PC--->PVR)", ID_TRANSFER_UPLOAD);
+constexpr MenuItemTemplate kShowHidden("Show hidden PVR files", ID_VIEW_SHOW_HIDDEN);
+
 constexpr std::array kFileMenu{
-    MenuItemTemplate("&New Folder\tF7", ID_FILE_NEW_FOLDER),
-    MenuItemTemplate("&Rename\tF2", ID_FILE_RENAME),
-    MenuItemTemplate("&Delete\tDel", ID_FILE_DELETE),
-    MenuItemTemplate("", 0, mf::Separator),
+    kNewFolder,
+    kRename,
+    kDelete,
+    kSeparator,
     MenuItemTemplate("&PVR file to .avi", ID_FILE_CONVERT_AVI),
-    MenuItemTemplate("", 0, mf::Separator),
+    kSeparator,
     MenuItemTemplate("E&xit", ID_APP_EXIT),
 };
 
-constexpr std::array kViewMenu{
-    MenuItemTemplate("Show hidden PVR files", ID_VIEW_SHOW_HIDDEN),
-};
+constexpr std::array kViewMenu{kShowHidden};
 
-constexpr std::array kTransferMenu{
-    MenuItemTemplate("&Download(PVR-->PC)", ID_TRANSFER_DOWNLOAD),
-    MenuItemTemplate("&Upload(PC--->PVR)", ID_TRANSFER_UPLOAD),
-};
+constexpr std::array kTransferMenu{kDownload, kUpload};
 
 constexpr std::array kPvrMenu{
     MenuItemTemplate("&Information", ID_PVR_INFORMATION),
@@ -50,15 +54,7 @@ constexpr std::array kMenuBar{
 constexpr platform::MenuTemplate kMainMenu{IDR_MAINFRAME, kMenuBar};
 
 // The panes' context menus: what applies to the pane, with the captions of
-// the menu bar where the command is there too.
-constexpr MenuItemTemplate kNewFolder("&New Folder\tF7", ID_FILE_NEW_FOLDER);
-constexpr MenuItemTemplate kRename("&Rename\tF2", ID_FILE_RENAME);
-constexpr MenuItemTemplate kDelete("&Delete\tDel", ID_FILE_DELETE);
-constexpr MenuItemTemplate kSeparator("", 0, mf::Separator);
-constexpr MenuItemTemplate kDownload("&Download(PVR-->PC)", ID_TRANSFER_DOWNLOAD);
-constexpr MenuItemTemplate kUpload("&Upload(PC--->PVR)", ID_TRANSFER_UPLOAD);
-constexpr MenuItemTemplate kShowHidden("Show hidden PVR files", ID_VIEW_SHOW_HIDDEN);
-
+// the menu bar.
 constexpr std::array kPcTreeMenu{
     kDownload,
     kSeparator,

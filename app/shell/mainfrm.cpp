@@ -587,10 +587,6 @@ void CMainFrame::RefreshDestination() {
 
 namespace {
 
-bool IsProtectedPvrFolder(const std::string& path) {
-    return CSTBTreeView::IsPvrRoot(path) || CSTBTreeView::IsSystemFolder(path);
-}
-
 // A name a new folder or a renamed file or folder may take: one holding "\"
 // or "/", or "." or "..", would address another folder than the one shown.
 bool IsUsableName(const std::string& name) {
@@ -651,7 +647,7 @@ void CMainFrame::OnRename() {
             if (!(pvr ? m_stbTree->GetCurrentFolder(path) : m_hostTree->GetCurrentFolder(path))) {
                 path.clear();
             }
-            if (pvr ? IsProtectedPvrFolder(path) : CHostTreeView::IsDriveRoot(path)) {
+            if (pvr ? CSTBTreeView::IsProtectedFolder(path) : CHostTreeView::IsDriveRoot(path)) {
                 return;
             }
             if (path.back() == '\\') {
@@ -732,7 +728,7 @@ void CMainFrame::DeletePvrFolder() {
     if (!m_stbTree->GetCurrentFolder(folder)) {
         folder.clear();
     }
-    if (IsProtectedPvrFolder(folder) || !AskYesNo(kRemoveFolderQuestion + folder)) {
+    if (CSTBTreeView::IsProtectedFolder(folder) || !AskYesNo(kRemoveFolderQuestion + folder)) {
         return;
     }
     if (!m_stbTree->RemoveFolder(folder)) {

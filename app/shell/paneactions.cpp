@@ -67,10 +67,6 @@ DesktopFile MapDesktopFile(const QUrl& url) {
     return {pcPath, {}};
 }
 
-bool IsProtectedPvrFolder(const std::string& path) {
-    return CSTBTreeView::IsPvrRoot(path) || CSTBTreeView::IsSystemFolder(path);
-}
-
 }  // namespace
 
 CPaneActions::CPaneActions(CMainFrame& frame) : m_frame(frame) {}
@@ -216,7 +212,7 @@ void CPaneActions::BuildContextMenu(Pane pane, QTreeWidgetItem* item, QMenu* men
             platform::EnableMenuItem(menu, ID_TRANSFER_DOWNLOAD, folder && pvrSelected);
             break;
         case Pane::StbTree:
-            canChange = folder && !IsProtectedPvrFolder(*folder);
+            canChange = folder && !CSTBTreeView::IsProtectedFolder(*folder);
             platform::EnableMenuItem(menu, ID_TRANSFER_UPLOAD, folder && pcSelected);
             break;
         case Pane::HostFileList: {

@@ -114,10 +114,6 @@ bool CTransferCommands::Start(bool upload, platform::ThreadPriority priority, Di
     return started;
 }
 
-bool CTransferCommands::StartUploadBatch(platform::ThreadPriority priority, Disables disables) {
-    return CheckIdle() && Start(true, priority, disables);
-}
-
 bool CTransferCommands::StartUpgrade(const std::string& imagePath, int kind) {
     // The running worker's batch is its own until it ends.
     if (!CheckIdle()) {
@@ -128,7 +124,7 @@ bool CTransferCommands::StartUpgrade(const std::string& imagePath, int kind) {
         AppMessageBox(m_frame.GetSafeHwnd(), UpgradeImageText(image, imagePath), MB_ICONSTOP);
         return false;
     }
-    return StartUploadBatch(platform::ThreadPriority::Normal, Disables::Trees);
+    return Start(true, platform::ThreadPriority::Normal, Disables::Trees);
 }
 
 BatchSource CTransferCommands::PaneSource() {
@@ -166,11 +162,7 @@ void CTransferCommands::OnUpload() {
                                pvrTree->RunInFolder(pvrFolder, [this] { OnUpload(); })) {
         return;
     }
-    std::optional<std::string> pcFolder;
-    if (std::string folder; m_frame.GetHostTreeView()->GetCurrentFolder(folder)) {
-        pcFolder = folder;
-    }
-    Upload(pcFolder, [pcList](TransferSelection& selected) {
+    Upload([pcList](TransferSelection& selected) {
         selected = {};
         return pcList->GetNextSelected(selected.name);
     });
@@ -186,13 +178,15 @@ void CTransferCommands::UploadFiles(const std::string& pcFolder,
     for (const std::string& name : names) {
         files.push_back(TransferSelection{name, 0, {}});
     }
-    Upload(pcFolder, WalkOver(std::move(files)));
+    Upload(WalkOver(std::move(files)), pcFolder);
 }
 
-void CTransferCommands::Upload(const std::optional<std::string>& pcFolder, Walk next) {
+void CTransferCommands::Upload(Walk next, std::optional<std::string> pcFolder) {
     BatchSource source = PaneSource();
     source.nextSelected = std::move(next);
-    source.pcFolder = pcFolder;
+    if (pcFolder) {
+        source.pcFolder = std::move(pcFolder);
+    }
     CSTBFileListView* pvrList = m_frame.GetSTBFileListView();
     source.findOnPvr = [pvrList](const std::string& name, std::int64_t* size) {
         return pvrList->FindByName(name, size);

@@ -40,10 +40,6 @@ public:
     // into the PC tree's folder.
     void UploadFiles(const std::string& pcFolder, const std::vector<std::string>& names);
     void DownloadFiles(const std::vector<TransferSelection>& files);
-    // Runs the batch already in the engine through the upload worker at the
-    // given priority. False, after telling the user, when it could not start.
-    bool StartUploadBatch(platform::ThreadPriority priority,
-                          Disables disables = Disables::UserInterface);
     // Sends a software image of the given kind to the PVR's Firmware folder as a
     // one-item batch at normal priority, with only the trees disabled. False,
     // after telling the user, when the image cannot go or a worker still runs.
@@ -64,7 +60,8 @@ private:
     bool Start(bool upload, platform::ThreadPriority priority, Disables disables);
     void Enable(Disables what, bool enable);
     using Walk = std::function<bool(TransferSelection&)>;
-    void Upload(const std::optional<std::string>& pcFolder, Walk next);
+    // pcFolder: the folder the files are in, when not the PC tree's.
+    void Upload(Walk next, std::optional<std::string> pcFolder = std::nullopt);
     void Download(Walk next);
     // A walk over a fixed list of files.
     static Walk WalkOver(std::vector<TransferSelection> files);
