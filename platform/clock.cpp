@@ -100,7 +100,6 @@ bool ManualClock::SleepUnless(std::uint32_t ms, const std::function<bool()>& sto
         m_wake.notify_all();
         return true;
     }
-    ++m_sleeping;
     const auto wakeTime = m_wakeTimes.insert(deadline);
     bool stopped = false;
     m_wake.wait(lock, [&] {
@@ -108,7 +107,6 @@ bool ManualClock::SleepUnless(std::uint32_t ms, const std::function<bool()>& sto
         return stopped || m_now >= deadline;
     });
     m_wakeTimes.erase(wakeTime);
-    --m_sleeping;
     return !stopped;
 }
 
@@ -131,7 +129,7 @@ bool ManualClock::KillTimer(HWND hWnd, UINT_PTR id) {
 
 int ManualClock::SleepingCount() {
     std::lock_guard lock(m_mutex);
-    return m_sleeping;
+    return static_cast<int>(m_wakeTimes.size());
 }
 
 std::int64_t ManualClock::NextWakeTime() {
@@ -167,7 +165,8 @@ void ManualClock::Advance(std::uint32_t ms) {
                 }
             }
             if (next == m_timers.end()) {
-                m_now = target;
+                // A timer's handler may have slept past the target already.
+                m_now = std::max(m_now, target);
                 m_wake.notify_all();
                 return;
             }

@@ -82,8 +82,7 @@ private:
     std::condition_variable m_wake;
     std::uint64_t m_now = 0;
     std::uint64_t m_order = 0;
-    int m_sleeping = 0;
-    std::multiset<std::uint64_t> m_wakeTimes;
+    std::multiset<std::uint64_t> m_wakeTimes;  // one per sleeper
     std::map<std::pair<HWND, UINT_PTR>, Timer> m_timers;
 };
 
