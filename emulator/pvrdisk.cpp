@@ -207,7 +207,7 @@ std::vector<CDiskFile::Part> CPvrDisk::FindParts(const std::filesystem::path& fo
         }
     }
     std::sort(parts.begin(), parts.end(), [](const CDiskFile::Part& a, const CDiskFile::Part& b) {
-        return FoldCase(a.label) < FoldCase(b.label);
+        return CompareNoCase(a.label, b.label) < 0;
     });
     return parts;
 }

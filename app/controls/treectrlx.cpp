@@ -337,7 +337,7 @@ bool CTreeCtrlX::NeedsListing() const {
 
 std::vector<QString> CTreeCtrlX::PathComponents(const std::string& path) const {
     std::string_view rest = path;
-    if (m_mode == kPvrMode && rest.starts_with(kPvrRootPath)) {
+    if (m_mode == kPvrMode && StartsWithNoCase(rest, kPvrRootPath)) {
         rest.remove_prefix(std::strlen(kPvrRootPath));
     }
     // Empty components (a leading "\", a trailing "\", or "\\") name nothing.

@@ -72,6 +72,8 @@ public:
     bool NeedsListing() const;
     // The deepest item the path leads to; components without an item are skipped.
     HTREEITEM FindItemByPath(const std::string& path) const;
+    // The item the path names; null unless every component has an item.
+    HTREEITEM FindExactItemByPath(const std::string& path) const;
     // Expands down the path and selects its last folder; clears the selection
     // when that folder is not there (any more).
     void SelectPath(const std::string& path);
@@ -163,8 +165,6 @@ private:
     void DeleteChildren(HTREEITEM item);
     void RemoveItem(HTREEITEM item);
     HTREEITEM FindChild(HTREEITEM parent, const QString& label) const;
-    // Null unless every component of the path has an item.
-    HTREEITEM FindExactItemByPath(const std::string& path) const;
     std::vector<QString> PathComponents(const std::string& path) const;
     void ApplyCursor();
 

@@ -13,43 +13,6 @@
 #include "platform/templates.h"
 #include "platform/trace.h"
 
-namespace {
-
-// The path's names, as the tree labels them: a drive is "C:\".
-std::vector<std::string> PathNames(const std::string& path) {
-    std::vector<std::string> names;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        const std::size_t end = std::min(path.find('\\', start), path.size());
-        std::string name = path.substr(start, end - start);
-        if (!name.empty()) {
-            if (name.back() == ':') {
-                name += '\\';
-            }
-            names.push_back(std::move(name));
-        }
-        start = end + 1;
-    }
-    return names;
-}
-
-// True when the item is the one the path names, not just the deepest item on
-// the way to it.
-bool ItemHasPath(const CTreeCtrlX& tree, HTREEITEM item, const std::string& path) {
-    const std::vector<std::string> names = PathNames(path);
-    const HTREEITEM root = tree.GetRootItem();
-    std::size_t depth = names.size();
-    for (HTREEITEM it = item; it != nullptr && it != root; it = it->parent()) {
-        if (depth == 0 || !EqualsNoCase(it->text(0).toStdString(), names[depth - 1])) {
-            return false;
-        }
-        --depth;
-    }
-    return depth == 0 && item != root;
-}
-
-}  // namespace
-
 CHostTreeView::CHostTreeView(CTavrixDoc* document, QWidget* parent)
     : QWidget(parent), m_document(document) {
     setAccessibleName("PC folders");
@@ -166,8 +129,8 @@ bool CHostTreeView::RenameFolder(const std::string& oldPath, const std::string& 
     }
     // The renamed folder's own item, found by its path: a folder of the same
     // name elsewhere (on another drive, say) keeps its label.
-    HTREEITEM item = m_tree->FindItemByPath(oldPath);
-    if (item == nullptr || !ItemHasPath(*m_tree, item, oldPath)) {
+    HTREEITEM item = m_tree->FindExactItemByPath(oldPath);
+    if (item == nullptr || item == m_tree->GetRootItem()) {
         return true;
     }
     m_tree->SetItemText(item, newName);

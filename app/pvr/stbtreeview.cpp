@@ -560,19 +560,12 @@ HTREEITEM CSTBTreeView::FindFolderItem(const std::string& path) const {
     if (m_tree == nullptr) {
         return nullptr;
     }
-    HTREEITEM item = m_tree->FindItemByPath(path);
-    if (item == m_tree->GetRootItem() && EqualsNoCase(WithoutTrailingBackslash(path), "C:\\PVR")) {
-        return item;
+    if (EqualsNoCase(WithoutTrailingBackslash(path), "C:\\PVR")) {
+        return m_tree->GetRootItem();
     }
-    if (item == nullptr || item == m_tree->GetRootItem()) {
-        return nullptr;
-    }
-    std::string itemPath;
-    for (HTREEITEM at = item; at != nullptr && at != m_tree->GetRootItem(); at = at->parent()) {
-        itemPath.insert(0, "\\" + m_tree->GetItemText(at));
-    }
-    itemPath.insert(0, "C:\\PVR");
-    return EqualsNoCase(itemPath, WithoutTrailingBackslash(path)) ? item : nullptr;
+    // Nothing else names the root, not even an empty path.
+    HTREEITEM item = m_tree->FindExactItemByPath(path);
+    return item == m_tree->GetRootItem() ? nullptr : item;
 }
 
 bool CSTBTreeView::IsSystemFolder(const std::string& path) {
