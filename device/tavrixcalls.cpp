@@ -74,15 +74,31 @@ ListingEnd ListFolder(const std::string& folder, FolderListing* out, const Listi
     return end;
 }
 
-bool ReadPvrFile(const std::string& path, std::int64_t count, std::string* out) {
-    out->clear();
-    FileControlBlock fcb;
-    TransferItem item{};
-    if (count < 0 || !BuildFileControlBlock(&fcb, FCNTL_OPEN_DOWNLOAD, path) ||
-        !CopyPath(item.pvrPath, path)) {
+bool CPvrFile::Open(std::int32_t command, const TransferItem& item) {
+    FileControlBlock fcb{};
+    if (!BuildFileControlBlock(&fcb, command, FieldText(item.pvrPath))) {
         return false;
     }
-    if (!TAVRIX_FCntl(&fcb)) {
+    fcb.offset = item.offset;
+    m_open = TAVRIX_FCntl(&fcb);
+    return m_open;
+}
+
+void CPvrFile::Close() {
+    if (!m_open) {
+        return;
+    }
+    m_open = false;
+    FileControlBlock fcb{};
+    BuildFileControlBlock(&fcb, FCNTL_CLOSE, {});
+    TAVRIX_FCntl(&fcb);
+}
+
+bool ReadPvrFile(const std::string& path, std::int64_t count, std::string* out) {
+    out->clear();
+    TransferItem item{};
+    CPvrFile file;
+    if (count < 0 || !CopyPath(item.pvrPath, path) || !file.Open(FCNTL_OPEN_DOWNLOAD, item)) {
         return false;
     }
     item.kind = TRANSFER_KIND_FILE;
@@ -105,9 +121,7 @@ bool ReadPvrFile(const std::string& path, std::int64_t count, std::string* out) 
         // The device's count is not trusted past what was asked for.
         got += std::min(static_cast<std::size_t>(n), static_cast<std::size_t>(want));
     }
-    FileControlBlock close;
-    BuildFileControlBlock(&close, FCNTL_CLOSE, {});
-    TAVRIX_FCntl(&close);
+    file.Close();
     ok = ok && got == out->size();
     if (!ok) {
         out->clear();

@@ -18,6 +18,23 @@
 bool BuildFileControlBlock(FileControlBlock* fcb, std::int32_t command, std::string_view path,
                            std::string_view secondPath = {});
 
+// A file opened on the PVR, closed again however the work on it ends.
+class CPvrFile {
+public:
+    CPvrFile() = default;
+    CPvrFile(const CPvrFile&) = delete;
+    CPvrFile& operator=(const CPvrFile&) = delete;
+    ~CPvrFile() { Close(); }
+
+    // Opens the item's PVR path with the command (FCNTL_CREATE or an
+    // FCNTL_OPEN_*) at the item's offset.
+    bool Open(std::int32_t command, const TransferItem& item);
+    void Close();
+
+private:
+    bool m_open = false;
+};
+
 struct FolderListing {
     std::vector<StbFindData> entries;  // as the device listed them
     StbDiskSpace space{};

@@ -41,6 +41,10 @@ struct TransferBatch {
     }
     bool Empty() const { return itemCount == 0; }
     const TransferItem& Current() const { return items[static_cast<std::size_t>(currentIndex)]; }
+    TransferItem& Current() { return items[static_cast<std::size_t>(currentIndex)]; }
+    const std::string& CurrentPcPath() const {
+        return pcPaths[static_cast<std::size_t>(currentIndex)];
+    }
 };
 
 // What the progress window shows of the current item: offset + done out of

@@ -22,38 +22,6 @@ constexpr std::int64_t kMiB = 1048576;
 // the item is given up.
 constexpr int kMaxRecoveriesPerChunk = 16;
 
-// A file opened on the PVR, closed again however its item ends.
-class CPvrFile {
-public:
-    CPvrFile() = default;
-    CPvrFile(const CPvrFile&) = delete;
-    CPvrFile& operator=(const CPvrFile&) = delete;
-    ~CPvrFile() { Close(); }
-
-    bool Open(std::int32_t command, const TransferItem& item) {
-        FileControlBlock fcb{};
-        if (!BuildFileControlBlock(&fcb, command, FieldText(item.pvrPath))) {
-            return false;
-        }
-        fcb.offset = item.offset;
-        m_open = TAVRIX_FCntl(&fcb);
-        return m_open;
-    }
-
-    void Close() {
-        if (!m_open) {
-            return;
-        }
-        m_open = false;
-        FileControlBlock fcb{};
-        BuildFileControlBlock(&fcb, FCNTL_CLOSE, {});
-        TAVRIX_FCntl(&fcb);
-    }
-
-private:
-    bool m_open = false;
-};
-
 // The PC file a download writes. Without an offset the old copy, if any, stays
 // in place until data flows: the bytes go to a hidden file beside it, which
 // takes the old copy's place with the first chunk (or at the end of an empty
@@ -233,7 +201,7 @@ void CTransferEngine::PostTransferProgress(ITransferReport& report, bool itemSta
         progress.byteCount = item.byteCount;
         progress.offset = item.offset;
         progress.done = 0;
-        const std::string& pc = m_batch.pcPaths[static_cast<std::size_t>(m_batch.currentIndex)];
+        const std::string& pc = m_batch.CurrentPcPath();
         const std::string pvr = ItemPath(item);
         if (item.direction == TRANSFER_UPLOAD) {
             CopyText(progress.source, "[PC]", pc);
@@ -301,8 +269,8 @@ void CTransferEngine::UploadWorker(std::uint32_t speed, ITransferReport& report)
 }
 
 void CTransferEngine::UploadItem(std::uint32_t timeoutMs, ITransferReport& report) {
-    TransferItem& item = m_batch.items[static_cast<std::size_t>(m_batch.currentIndex)];
-    const std::string& pcPath = m_batch.pcPaths[static_cast<std::size_t>(m_batch.currentIndex)];
+    TransferItem& item = m_batch.Current();
+    const std::string& pcPath = m_batch.CurrentPcPath();
     const std::string pvrPath = ItemPath(item);
     TRACE_AT(">FILE : %s", pvrPath.c_str());
     TRACE_AT(">Size : %" PRId64 "(%u) bytes", item.byteCount, item.chunkSize);
@@ -425,8 +393,8 @@ void CTransferEngine::DownloadWorker(ITransferReport& report) {
 }
 
 void CTransferEngine::DownloadItem(ITransferReport& report) {
-    TransferItem& item = m_batch.items[static_cast<std::size_t>(m_batch.currentIndex)];
-    const std::string& pcPath = m_batch.pcPaths[static_cast<std::size_t>(m_batch.currentIndex)];
+    TransferItem& item = m_batch.Current();
+    const std::string& pcPath = m_batch.CurrentPcPath();
     const std::string pvrPath = ItemPath(item);
 
     CPvrFile pvrFile;
