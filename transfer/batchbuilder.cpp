@@ -140,7 +140,8 @@ private:
                 if (m_batch.itemCount + 2 > kMaxTransferItems) {
                     return Step::Full;
                 }
-                const std::string avfPvr = pvrTitle + "_#001_" + pvrStamp + ".AVF";
+                const std::string avfPvr =
+                    MakePartName(pvrTitle, kFirstRecordingPart, pvrStamp, "AVF");
                 const std::string avfPc = pcTitle + "_" + pcStamp + ".AVF";
                 if (!FitsPvrPath(avfPvr) || !FitsPcPath(avfPc)) {
                     Refuse(selected.name, TransferSkip::PathTooLong,
