@@ -125,8 +125,7 @@ bool CListCtrlX::Create(QWidget* parent, const QRect& rect, int id) {
 
 // ---- Images ---------------------------------------------------------------------
 
-void CListCtrlX::Init(int side) {
-    m_side = side;
+void CListCtrlX::Init(int /*side*/) {
     m_images.clear();
     m_images.push_back(platform::LoadIcon(kDefaultFileIconId));
     m_hasImageList = true;
@@ -660,11 +659,11 @@ void CListCtrlX::OnDblClk(int firstSelected) {
     if (firstSelected < 0) {
         return;
     }
-    HWND target = m_notifyWindow;
-    if (target == nullptr) {
-        if (const auto* owner = dynamic_cast<const CMessageTarget*>(parentWidget())) {
-            target = owner->GetSafeHwnd();
-        }
+    // The double-click goes to the parent widget when that is a window with a
+    // handle.
+    HWND target = nullptr;
+    if (const auto* owner = dynamic_cast<const CMessageTarget*>(parentWidget())) {
+        target = owner->GetSafeHwnd();
     }
     SendMessage(target, WM_LIST_DBLCLK, static_cast<WPARAM>(firstSelected), 0);
 }

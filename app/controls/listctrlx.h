@@ -51,7 +51,6 @@ public:
     // side: 1 for the PC list, 0 for the PVR list. Creates the image list with
     // the default file image at index 0.
     void Init(int side);
-    int GetSide() const { return m_side; }
     // Drops the images; rows drawn afterwards show none.
     void ClearImages();
     // Index of the added image, -1 when the icon is null.
@@ -62,12 +61,8 @@ public:
     // Paints one row into rowRect (viewport coordinates).
     void DrawItem(QPainter* painter, int row, const QRect& rowRect) const;
 
-    // Where the double-click message goes. Unset, it goes to the parent widget
-    // when that is a window with a handle.
-    void SetNotifyWindow(HWND hWnd) { m_notifyWindow = hWnd; }
     // Keeps the full highlight while the list has no focus.
     void SetShowSelectionAlways(bool on);
-    bool GetShowSelectionAlways() const { return m_showSelectionAlways; }
 
     // The rule of both file lists, for columns name, size and date: the size and
     // date columns are as wide as their longest texts in the pane font, and the
@@ -114,7 +109,6 @@ public:
     void ApplySort();
     // -1 while the rows are in the view's order.
     int GetSortColumn() const { return m_sortColumn; }
-    bool IsSortDescending() const { return m_sortDescending; }
 
     // Keys, context menu and drag and drop, for the owner.
     void SetPaneHooks(PaneHooks hooks) { m_hooks = std::move(hooks); }
@@ -148,10 +142,8 @@ private:
 
     std::vector<QIcon> m_images;
     bool m_hasImageList = false;
-    int m_side = 0;
     int m_ctrlId = 0;
     bool m_showSelectionAlways = false;
-    HWND m_notifyWindow = nullptr;
     int m_sortColumn = -1;
     bool m_sortDescending = false;
     PaneHooks m_hooks;

@@ -752,10 +752,6 @@ void CTreeCtrlX::SetDropHighlight(HTREEITEM item) {
     }
 }
 
-HTREEITEM CTreeCtrlX::GetDropHighlight() const {
-    return m_dropHighlight.isValid() ? itemFromIndex(m_dropHighlight) : nullptr;
-}
-
 void CTreeCtrlX::contextMenuEvent(QContextMenuEvent* event) {
     if (!m_enabled || !m_hooks.contextMenu) {
         event->accept();

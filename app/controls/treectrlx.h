@@ -92,7 +92,6 @@ public:
     // and shows the wait cursor.
     void SetEnabled(bool enabled);
     bool IsEnabledFlag() const { return m_enabled; }
-    int GetMode() const { return m_mode; }
     // The pane's name, for screen readers: the tree's own name and that of its
     // one column, whose header is hidden on screen but not from them.
     void SetPaneName(const std::string& name);
@@ -126,7 +125,6 @@ public:
     void SetPaneHooks(PaneHooks hooks) { m_hooks = std::move(hooks); }
     // The item drawn as the target of a drop or a context menu (null: none).
     void SetDropHighlight(HTREEITEM item);
-    HTREEITEM GetDropHighlight() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -37,7 +37,6 @@ public:
     // the main window calls it when its panes are in place, and a pane shown
     // without that does it itself.
     void OnInitialUpdate();
-    bool IsInitialized() const { return m_list != nullptr; }
 
     // The folder the list starts with (the last PC folder at start-up).
     void SetFolder(const std::string& path);

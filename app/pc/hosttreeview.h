@@ -35,7 +35,6 @@ public:
     // control could not be made.
     bool InitTree();
     void SetFileListView(CHostFileListView* list) { m_fileList = list; }
-    CHostFileListView* GetFileListView() const { return m_fileList; }
     // Expands the tree down the path and selects its last folder, which lists
     // that folder's files.
     void SelectPath(const std::string& path);

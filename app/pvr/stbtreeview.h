@@ -48,7 +48,6 @@ public:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     void SetFileListView(CSTBFileListView* list) { m_fileList = list; }
-    CSTBFileListView* GetFileListView() const { return m_fileList; }
     // Starts a listing of the selected folder. When the device refuses to list
     // it, the request ends at once with "Failed while getting file lists..".
     void Refresh();
