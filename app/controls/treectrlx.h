@@ -72,6 +72,15 @@ public:
     bool NeedsListing() const;
     // The deepest item the path leads to; components without an item are skipped.
     HTREEITEM FindItemByPath(const std::string& path) const;
+    // A hold on an item that comes to nothing (ItemOf gives null) once the
+    // item is deleted, where a kept pointer would dangle.
+    QPersistentModelIndex ItemHandle(HTREEITEM item) const {
+        return item != nullptr ? QPersistentModelIndex(indexFromItem(item))
+                               : QPersistentModelIndex();
+    }
+    HTREEITEM ItemOf(const QPersistentModelIndex& handle) const {
+        return handle.isValid() ? itemFromIndex(handle) : nullptr;
+    }
     // The item the path names; null unless every component has an item.
     HTREEITEM FindExactItemByPath(const std::string& path) const;
     // Expands down the path and selects its last folder; clears the selection

@@ -159,13 +159,13 @@ void CSTBTreeView::OnDeviceArrived(const DeviceDescriptor* descriptor) {
         }
     } else if (m_tree->GetRootItem() != nullptr) {
         // Announced again without a removal between: one root, not two.
-        m_lastSelected = nullptr;
+        m_lastSelected = QPersistentModelIndex();
         m_tree->ClearImages();
         m_tree->DeleteAllItems();
     }
     m_tree->m_rootLabel = m_rootLabel;
     m_tree->Init(CTreeCtrlX::kPvrMode);
-    m_lastSelected = m_tree->GetRootItem();
+    m_lastSelected = m_tree->ItemHandle(m_tree->GetRootItem());
     Refresh();
 }
 
@@ -397,28 +397,6 @@ void CSTBTreeView::RunPending() {
 
 // ---- Tree notifications --------------------------------------------------------------
 
-bool CSTBTreeView::ContainsItem(HTREEITEM item) const {
-    if (item == nullptr || m_tree == nullptr) {
-        return false;
-    }
-    std::vector<HTREEITEM> pending;
-    pending.reserve(static_cast<std::size_t>(m_tree->topLevelItemCount()));
-    for (int i = 0; i < m_tree->topLevelItemCount(); ++i) {
-        pending.push_back(m_tree->topLevelItem(i));
-    }
-    while (!pending.empty()) {
-        HTREEITEM current = pending.back();
-        pending.pop_back();
-        if (current == item) {
-            return true;
-        }
-        for (int i = 0; i < current->childCount(); ++i) {
-            pending.push_back(current->child(i));
-        }
-    }
-    return false;
-}
-
 void CSTBTreeView::OnSelChanged() {
     TRACE_AT("Changed.");
     if (m_firstListing) {
@@ -427,13 +405,13 @@ void CSTBTreeView::OnSelChanged() {
     if (m_busy) {
         // The listing fills the folder it started on; the selection goes back
         // there. The item may have gone with a deleted folder meanwhile.
-        HTREEITEM last = ContainsItem(m_lastSelected) ? m_lastSelected : nullptr;
+        HTREEITEM last = m_tree->ItemOf(m_lastSelected);
         if (m_tree->GetSelectedItem() != last) {
             m_tree->SelectItem(last);
         }
         return;
     }
-    m_lastSelected = m_tree->GetSelectedItem();
+    m_lastSelected = m_tree->ItemHandle(m_tree->GetSelectedItem());
     std::string path;
     m_tree->GetSelectedPath(path);
     TRACE_AT("selected = %s", path.c_str());
@@ -487,7 +465,7 @@ void CSTBTreeView::ClearTree() {
     if (m_tree == nullptr) {
         return;
     }
-    m_lastSelected = nullptr;
+    m_lastSelected = QPersistentModelIndex();
     m_pending = nullptr;
     m_filesOf.clear();
     m_tree->ClearImages();

@@ -129,7 +129,6 @@ private:
     void SetStatus(const std::string& text) const;
     void SetDialogText(const std::string& text) const;
     void EnableMainFrame(bool enable) const;
-    bool ContainsItem(HTREEITEM item) const;
     // The folder item at exactly this PVR path (the root for C:\PVR); null when
     // the tree has none there.
     HTREEITEM FindFolderItem(const std::string& path) const;
@@ -156,7 +155,7 @@ private:
     std::function<void()> m_pending;
     std::string m_pendingFolder;
 
-    HTREEITEM m_lastSelected = nullptr;
+    QPersistentModelIndex m_lastSelected;
     std::string m_rootLabel;
     int m_refreshCount = 0;
     StbDeviceCalls m_device;
